@@ -1,0 +1,138 @@
+// The feed held as the XML tree of its file. Every post field is read from and
+// written into the tree itself, so whatever the program does not understand
+// survives a load and a save untouched.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <pugixml.hpp>
+#include <vector>
+
+class CRssPost;
+struct NewFeedInfo;
+
+// The three orders in which the posts list can show posts.
+enum class PostOrder : int { ByPosition = 0, ByTitle = 1, ByDate = 2 };
+
+// Line ends of the text written by a save.
+enum class LineEnds { Lf, CrLf };
+
+class CRssFeed final : public pugi::xml_document {
+public:
+    CRssFeed();
+    ~CRssFeed();
+    CRssFeed(const CRssFeed&) = delete;
+    CRssFeed& operator=(const CRssFeed&) = delete;
+
+    // Empties the tree and forgets what the last load remembered (byte-order
+    // mark, encoding, line ends).
+    void Clear();
+
+    // Reading. A failed load leaves an empty tree; error (when given) then
+    // says why: the system's reason, "not well-formed XML (line L, column C):
+    // ...", or the encoding name that is not known.
+    bool LoadFile(const QString& path, QString* error = nullptr);
+    bool LoadFromMemory(const QByteArray& bytes, QString* error = nullptr);
+
+    // Writing. SaveFile replaces the target atomically; it keeps the
+    // byte-order mark, encoding and line ends the tree was loaded with.
+    bool SaveFile(const QString& path, QString* error = nullptr) const;
+    // The bytes SaveFile would write.
+    QByteArray SaveToMemory() const;
+    // The whole tree as UTF-8 text for the clipboard: four-blank indentation,
+    // LF line ends, no byte-order mark, always UTF-8.
+    QByteArray PrintToText() const;
+
+    // Clears the tree and builds a brand-new feed holding one default post.
+    bool CreateNewFeed(const NewFeedInfo& info);
+
+    // What the last load found (a new or cleared feed has none of these).
+    bool HasByteOrderMark() const { return m_bom; }
+    LineEnds GetLineEnds() const { return m_lineEnds; }
+    // Empty for UTF-8; otherwise the encoding the file is saved back in.
+    QString GetEncoding() const { return m_encoding; }
+
+    // Post access; every lookup is O(1) through the item index.
+    int GetPostCount() const { return static_cast<int>(m_items.size()); }
+    // The item element of a post; an index below 0 addresses the first post.
+    pugi::xml_node GetItemNode(int index) const;
+    pugi::xml_node GetChannelNode() const { return m_channel; }
+
+    QString GetTitle(int index) const;
+    QString GetLink(int index) const;
+    QString GetAuthor(int index) const;
+    QString GetDescription(int index) const;
+    QString GetPubDate(int index) const;
+    QString GetGuid(int index) const;
+    // The description with &, <, >, " escaped, as "Copy Post As XML" puts it.
+    QString GetDescriptionXml(int index) const;
+    // The description with tags removed and a few entities decoded.
+    QString GetDescriptionText(int index) const;
+
+    // Setters return false and change nothing when the post is missing or the
+    // field cannot be written. Title, link, author and description touch the
+    // post's pubDate; link also rewrites the guid. The description setter
+    // applies no description filter (CRssPost::SetDescription does).
+    bool SetTitle(int index, const QString& text);
+    bool SetLink(int index, const QString& text);
+    bool SetAuthor(int index, const QString& text);
+    bool SetDescription(int index, const QString& text);
+    bool SetPubDate(int index, const QString& text);
+    bool SetGuid(int index, const QString& text);
+
+    // Structural changes; each renews the item index.
+    // Inserts a default post as post 0.
+    bool AddPost();
+    // Inserts a deep copy of the post as post 0.
+    bool DuplicatePost(int index);
+    bool RemovePost(int index);
+
+    // A reference to one post, or nothing when the index is out of range.
+    std::optional<CRssPost> MakePost(int index) const;
+    CRssPost* MakePostPtr(int index) const;
+
+    // Distinct non-empty links of all posts, in ordinal UTF-16 order.
+    QStringList GetAllLinks() const;
+
+    // True when post a comes before post b in the given order. Equal indices
+    // never compare as ordered; equal dates leave two posts unordered.
+    bool ComparePosts(PostOrder order, int a, int b) const;
+    // Sort keys for many comparisons: the title of every post, and the date of
+    // every post as seconds (unreadable dates count as the current time).
+    std::vector<QString> CollectTitles() const;
+    std::vector<qint64> CollectDateKeys() const;
+    // Post indices in the given order (a stable sort of the positions).
+    std::vector<int> SortedIndices(PostOrder order) const;
+
+    // Renews the rss/channel/item index; only needed after changing the tree
+    // through the pugixml interface directly.
+    void RebuildIndex();
+
+private:
+    pugi::xml_node FieldNode(int index, const char* name) const;
+    QString FieldText(int index, const char* name) const;
+    // Writes the text of a field; createMissing appends a missing element
+    // when the text is not empty.
+    bool WriteField(int index, const char* name, const QString& text, bool createMissing);
+    void TouchPubDate(int index);
+    bool LoadBytes(QByteArray bytes, QString* error);
+    QByteArray Print(bool forFile) const;
+
+    pugi::xml_node m_channel;
+    std::vector<pugi::xml_node> m_items;
+    bool m_bom = false;
+    LineEnds m_lineEnds = LineEnds::Lf;
+    QString m_encoding;
+    // UTF-16 files are saved with the byte order they came in.
+    bool m_utf16 = false;
+};
+
+// Replaces &, <, >, " by their entities, in that order, each over the whole
+// text; returns the number of replacements made.
+int EscapeForXml(QString& text);
+// Tags removed, then &nbsp; &laquo; &raquo; &lt; &gt; decoded.
+QString DescriptionPlainText(const QString& description);
+// 32 lower-case hexadecimal digits of a fresh random UUID.
+QString MakeGuidText();
