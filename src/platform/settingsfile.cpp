@@ -1,5 +1,6 @@
 #include "platform/settingsfile.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QThread>
 
 #include <optional>
 
@@ -352,8 +354,13 @@ template <typename Change> bool ModifyIni(const QString& path, Change change) {
     if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
     QLockFile lock(path + u".lock"_s);
-    if (!lock.tryLock(10000))
-        return false;
+    // Short polls of our own: QLockFile's own wait doubles its sleep up to seconds.
+    const QDeadlineTimer deadline(10000);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        QThread::msleep(2);
+    }
     IniText ini;
     if (!LoadIni(path, ini))
         return false;

@@ -1,0 +1,71 @@
+#include "platform/recentfilelist.h"
+
+#include "platform/settingsfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kSection = u"Recent File List"_s;
+
+QString EntryKey(int index) {
+    return u"File"_s + QString::number(index + 1);
+}
+
+QString Normalized(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+} // namespace
+
+RecentFileList::RecentFileList(QString iniPath) : m_iniPath(std::move(iniPath)) {}
+
+void RecentFileList::Add(const QString& path) {
+    if (path.isEmpty())
+        return;
+    const QString entry = Normalized(path);
+    m_entries.removeAll(entry);
+    m_entries.prepend(entry);
+    while (m_entries.size() > kMaxEntries)
+        m_entries.removeLast();
+}
+
+bool RecentFileList::Remove(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    return m_entries.removeAll(Normalized(path)) > 0;
+}
+
+void RecentFileList::RemoveAt(int index) {
+    if (index >= 0 && index < m_entries.size())
+        m_entries.removeAt(index);
+}
+
+void RecentFileList::Load() {
+    QString byNumber[kMaxEntries];
+    for (const auto& [key, value] : ReadProfileSection(m_iniPath, kSection)) {
+        // Keys are "File1" .. "File16" in any case; anything else is ignored.
+        if (!key.startsWith(u"file"_s, Qt::CaseInsensitive))
+            continue;
+        bool ok = false;
+        const int number = QStringView(key).mid(4).toInt(&ok);
+        if (ok && number >= 1 && number <= kMaxEntries && key.mid(4) == QString::number(number))
+            byNumber[number - 1] = value;
+    }
+    m_entries.clear();
+    for (const QString& path : byNumber)
+        if (!path.isEmpty() && !m_entries.contains(path))
+            m_entries.append(path);
+}
+
+bool RecentFileList::Save() const {
+    QList<QPair<QString, QString>> entries;
+    for (int i = 0; i < m_entries.size(); ++i)
+        entries.append({EntryKey(i), m_entries[i]});
+    return ReplaceProfileSection(m_iniPath, kSection, entries);
+}
