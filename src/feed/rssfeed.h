@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <pugixml.hpp>
 #include <vector>
@@ -117,8 +118,10 @@ private:
     // when the text is not empty.
     bool WriteField(int index, const char* name, const QString& text, bool createMissing);
     void TouchPubDate(int index);
-    bool LoadBytes(QByteArray bytes, QString* error);
-    QByteArray Print(bool forFile) const;
+    // Parses a buffer made by pugixml's allocator; the feed takes it over.
+    bool LoadBuffer(char* buffer, size_t size, QString* error,
+                    const std::function<QByteArray()>& parserText);
+    bool PrintTo(QByteArray& out, bool forFile) const;
 
     pugi::xml_node m_channel;
     std::vector<pugi::xml_node> m_items;

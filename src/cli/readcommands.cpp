@@ -1,0 +1,139 @@
+// Commands that read a feed: count, list, get, print, save-as.
+#include "clicommand.h"
+
+#include "feed/rssfeed.h"
+
+#include <QHash>
+
+namespace {
+
+// Tab, CR and LF inside a field would break the line-per-post output.
+QString Field(QString text) {
+    for (QChar& c : text) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+int RunCount(const QStringList& args) {
+    if (args.size() != 1)
+        return UsageError(QStringLiteral("count"));
+    CRssFeed feed;
+    if (!LoadFeedOrReport(feed, args[0]))
+        return ExitLoad;
+    PrintOut(QString::number(feed.GetPostCount()) + QLatin1Char('\n'));
+    return ExitOk;
+}
+
+int RunList(const QStringList& args) {
+    const QString name = QStringLiteral("list");
+    if (args.isEmpty())
+        return UsageError(name);
+    QString path;
+    PostOrder order = PostOrder::ByPosition;
+    QString filter;
+    bool filtered = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--sort") || arg == QLatin1String("--filter")) {
+            if (i + 1 >= args.size())
+                return UsageError(name);
+            const QString value = args[++i];
+            if (arg == QLatin1String("--filter")) {
+                filter = value.trimmed().toLower();
+                filtered = true;
+            } else if (value == QLatin1String("position")) {
+                order = PostOrder::ByPosition;
+            } else if (value == QLatin1String("title")) {
+                order = PostOrder::ByTitle;
+            } else if (value == QLatin1String("date")) {
+                order = PostOrder::ByDate;
+            } else {
+                PrintError(QStringLiteral("unknown sort order: ") + value);
+                return UsageError(name);
+            }
+        } else if (path.isEmpty() && !arg.startsWith(QLatin1String("--"))) {
+            path = arg;
+        } else {
+            return UsageError(name);
+        }
+    }
+    if (path.isEmpty())
+        return UsageError(name);
+    CRssFeed feed;
+    if (!LoadFeedOrReport(feed, path))
+        return ExitLoad;
+    QString out;
+    for (int index : feed.SortedIndices(order)) {
+        const QString title = feed.GetTitle(index);
+        if (filtered && !filter.isEmpty() && !title.toLower().contains(filter))
+            continue;
+        out += QString::number(index) + QLatin1Char('\t') + Field(title) + QLatin1Char('\t') +
+               Field(feed.GetPubDate(index)) + QLatin1Char('\t') + Field(feed.GetLink(index)) +
+               QLatin1Char('\n');
+    }
+    PrintOut(out);
+    return ExitOk;
+}
+
+int RunGet(const QStringList& args) {
+    const QString name = QStringLiteral("get");
+    if (args.size() != 3)
+        return UsageError(name);
+    using Getter = QString (CRssFeed::*)(int) const;
+    static const QHash<QString, Getter> getters = {
+        {QStringLiteral("title"), &CRssFeed::GetTitle},
+        {QStringLiteral("link"), &CRssFeed::GetLink},
+        {QStringLiteral("description"), &CRssFeed::GetDescription},
+        {QStringLiteral("author"), &CRssFeed::GetAuthor},
+        {QStringLiteral("pubDate"), &CRssFeed::GetPubDate},
+        {QStringLiteral("guid"), &CRssFeed::GetGuid},
+        {QStringLiteral("description-xml"), &CRssFeed::GetDescriptionXml},
+        {QStringLiteral("description-text"), &CRssFeed::GetDescriptionText},
+    };
+    const auto getter = getters.constFind(args[2]);
+    if (getter == getters.constEnd()) {
+        PrintError(QStringLiteral("unknown field: ") + args[2]);
+        return UsageError(name);
+    }
+    CRssFeed feed;
+    if (!LoadFeedOrReport(feed, args[0]))
+        return ExitLoad;
+    int index = 0;
+    if (!ParsePostIndex(feed, args[0], args[1], index))
+        return ExitFailed;
+    PrintOut((feed.*getter.value())(index) + QLatin1Char('\n'));
+    return ExitOk;
+}
+
+int RunPrint(const QStringList& args) {
+    if (args.size() != 1)
+        return UsageError(QStringLiteral("print"));
+    CRssFeed feed;
+    if (!LoadFeedOrReport(feed, args[0]))
+        return ExitLoad;
+    PrintOutBytes(feed.PrintToText());
+    return ExitOk;
+}
+
+int RunSaveAs(const QStringList& args) {
+    if (args.size() != 2)
+        return UsageError(QStringLiteral("save-as"));
+    CRssFeed feed;
+    if (!LoadFeedOrReport(feed, args[0]))
+        return ExitLoad;
+    return SaveFeedOrReport(feed, args[1]) ? ExitOk : ExitFailed;
+}
+
+const CliCommand countCommand(u"count", u"count FILE", RunCount);
+const CliCommand listCommand(u"list", u"list FILE [--sort position|title|date] [--filter TEXT]",
+                             RunList);
+const CliCommand getCommand(u"get",
+                            u"get FILE INDEX title|link|description|author|pubDate|guid|"
+                            u"description-xml|description-text",
+                            RunGet);
+const CliCommand printCommand(u"print", u"print FILE", RunPrint);
+const CliCommand saveAsCommand(u"save-as", u"save-as FILE OUT", RunSaveAs);
+
+} // namespace

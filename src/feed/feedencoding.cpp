@@ -1,0 +1,149 @@
+#include "feedencoding.h"
+
+#include <cstring>
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+
+namespace {
+
+bool StartsWith(const char* data, size_t size, const char* prefix, size_t n) {
+    return size >= n && std::memcmp(data, prefix, n) == 0;
+}
+
+// The value of the encoding pseudo-attribute of an XML declaration, or empty.
+QByteArray DeclaredEncoding(const char* data, size_t size) {
+    if (!StartsWith(data, size, "<?xml", 5))
+        return QByteArray();
+    const QByteArray head(data, static_cast<qsizetype>(std::min<size_t>(size, 1024)));
+    const qsizetype end = head.indexOf("?>");
+    if (end < 0)
+        return QByteArray();
+    const QByteArray declaration = head.left(end);
+    qsizetype pos = declaration.indexOf("encoding");
+    if (pos < 0)
+        return QByteArray();
+    pos += 8;
+    auto skipBlanks = [&declaration](qsizetype& at) {
+        while (at < declaration.size() && (declaration[at] == ' ' || declaration[at] == '\t' ||
+                                           declaration[at] == '\r' || declaration[at] == '\n'))
+            ++at;
+    };
+    skipBlanks(pos);
+    if (pos >= declaration.size() || declaration[pos] != '=')
+        return QByteArray();
+    ++pos;
+    skipBlanks(pos);
+    if (pos >= declaration.size() || (declaration[pos] != '"' && declaration[pos] != '\''))
+        return QByteArray();
+    const char quote = declaration[pos];
+    const qsizetype close = declaration.indexOf(quote, pos + 1);
+    if (close < 0)
+        return QByteArray();
+    return declaration.mid(pos + 1, close - pos - 1).trimmed();
+}
+
+struct Converter {
+    UConverter* handle = nullptr;
+    explicit Converter(const QByteArray& name) {
+        UErrorCode status = U_ZERO_ERROR;
+        handle = ucnv_open(name.constData(), &status);
+        if (U_FAILURE(status)) {
+            if (handle)
+                ucnv_close(handle);
+            handle = nullptr;
+        }
+    }
+    ~Converter() {
+        if (handle)
+            ucnv_close(handle);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+};
+
+} // namespace
+
+FeedEncoding SniffEncoding(const char* data, size_t size) {
+    FeedEncoding encoding;
+    if (StartsWith(data, size, "\xEF\xBB\xBF", 3)) {
+        encoding.bomSize = 3;
+        return encoding;
+    }
+    auto utf16 = [&encoding](const char* name, size_t bomSize) {
+        encoding.isUtf8 = false;
+        encoding.utf16 = true;
+        encoding.bomSize = bomSize;
+        encoding.name = QString::fromLatin1(name);
+        return encoding;
+    };
+    if (StartsWith(data, size, "\xFF\xFE", 2))
+        return utf16("UTF-16LE", 2);
+    if (StartsWith(data, size, "\xFE\xFF", 2))
+        return utf16("UTF-16BE", 2);
+    if (StartsWith(data, size, "<\0?\0", 4))
+        return utf16("UTF-16LE", 0);
+    if (StartsWith(data, size, "\0<\0?", 4))
+        return utf16("UTF-16BE", 0);
+    const QByteArray declared = DeclaredEncoding(data, size);
+    const QByteArray lower = declared.toLower();
+    // A declaration read byte by byte cannot be UTF-16, whatever it says.
+    if (declared.isEmpty() || lower == "utf-8" || lower == "utf8" || lower.startsWith("utf-16") ||
+        lower == "ucs-2" || lower == "unicode")
+        return encoding;
+    encoding.isUtf8 = false;
+    encoding.name = QString::fromLatin1(declared);
+    return encoding;
+}
+
+bool DecodeToUtf8(const FeedEncoding& encoding, const char* data, size_t size, QByteArray& utf8,
+                  QString& reason) {
+    Converter converter(encoding.name.toLatin1());
+    if (!converter.handle) {
+        reason = QStringLiteral("unknown encoding \"%1\"").arg(encoding.name);
+        return false;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length =
+        ucnv_toUChars(converter.handle, nullptr, 0, data, static_cast<int32_t>(size), &status);
+    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) {
+        reason = QStringLiteral("cannot decode the text as %1").arg(encoding.name);
+        return false;
+    }
+    QString text(length, Qt::Uninitialized);
+    status = U_ZERO_ERROR;
+    ucnv_toUChars(converter.handle, reinterpret_cast<UChar*>(text.data()), length + 1, data,
+                  static_cast<int32_t>(size), &status);
+    if (U_FAILURE(status)) {
+        reason = QStringLiteral("cannot decode the text as %1").arg(encoding.name);
+        return false;
+    }
+    utf8 = text.toUtf8();
+    return true;
+}
+
+bool EncodeFromUtf8(const QString& name, bool withBom, const QByteArray& utf8, QByteArray& out) {
+    Converter converter(name.toLatin1());
+    if (!converter.handle)
+        return false;
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(converter.handle, UCNV_FROM_U_CALLBACK_ESCAPE, UCNV_ESCAPE_XML_DEC,
+                          nullptr, nullptr, &status);
+    if (U_FAILURE(status))
+        return false;
+    QString text = QString::fromUtf8(utf8);
+    if (withBom)
+        text.prepend(QChar(0xFEFF));
+    status = U_ZERO_ERROR;
+    const int32_t length =
+        ucnv_fromUChars(converter.handle, nullptr, 0, reinterpret_cast<const UChar*>(text.utf16()),
+                        static_cast<int32_t>(text.size()), &status);
+    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
+        return false;
+    out.resize(length);
+    status = U_ZERO_ERROR;
+    ucnv_resetFromUnicode(converter.handle);
+    ucnv_fromUChars(converter.handle, out.data(), length + 1,
+                    reinterpret_cast<const UChar*>(text.utf16()), static_cast<int32_t>(text.size()),
+                    &status);
+    return U_SUCCESS(status);
+}

@@ -1,0 +1,356 @@
+#include "rssfeed.h"
+
+#include "rssdate.h"
+#include "rssdatekey.h"
+#include "rsspost.h"
+
+#include <QUuid>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+bool IsTextNode(const pugi::xml_node& node) {
+    return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
+}
+
+// The text of an element: its first child when that is text or CDATA.
+const char* ElementText(const pugi::xml_node& element) {
+    const pugi::xml_node first = element.first_child();
+    return IsTextNode(first) ? first.value() : "";
+}
+
+} // namespace
+
+CRssFeed::CRssFeed() = default;
+
+CRssFeed::~CRssFeed() = default;
+
+void CRssFeed::Clear() {
+    reset();
+    m_channel = pugi::xml_node();
+    m_items.clear();
+    m_bom = false;
+    m_lineEnds = LineEnds::Lf;
+    m_encoding.clear();
+    m_utf16 = false;
+}
+
+void CRssFeed::RebuildIndex() {
+    m_items.clear();
+    m_channel = child("rss").child("channel");
+    for (pugi::xml_node item = m_channel.child("item"); item; item = item.next_sibling("item"))
+        m_items.push_back(item);
+}
+
+pugi::xml_node CRssFeed::GetItemNode(int index) const {
+    if (m_items.empty())
+        return pugi::xml_node();
+    if (index < 0)
+        index = 0;
+    if (index >= GetPostCount())
+        return pugi::xml_node();
+    return m_items[static_cast<size_t>(index)];
+}
+
+pugi::xml_node CRssFeed::FieldNode(int index, const char* name) const {
+    return GetItemNode(index).child(name);
+}
+
+QString CRssFeed::FieldText(int index, const char* name) const {
+    const pugi::xml_node field = FieldNode(index, name);
+    return field ? QString::fromUtf8(ElementText(field)) : QString();
+}
+
+QString CRssFeed::GetTitle(int index) const {
+    return FieldText(index, "title");
+}
+QString CRssFeed::GetLink(int index) const {
+    return FieldText(index, "link");
+}
+QString CRssFeed::GetAuthor(int index) const {
+    return FieldText(index, "author");
+}
+QString CRssFeed::GetDescription(int index) const {
+    return FieldText(index, "description");
+}
+QString CRssFeed::GetPubDate(int index) const {
+    return FieldText(index, "pubDate");
+}
+QString CRssFeed::GetGuid(int index) const {
+    return FieldText(index, "guid");
+}
+
+QString CRssFeed::GetDescriptionXml(int index) const {
+    QString text = GetDescription(index);
+    EscapeForXml(text);
+    return text;
+}
+
+QString CRssFeed::GetDescriptionText(int index) const {
+    return DescriptionPlainText(GetDescription(index));
+}
+
+bool CRssFeed::WriteField(int index, const char* name, const QString& text, bool createMissing) {
+    pugi::xml_node item = GetItemNode(index);
+    if (!item)
+        return false;
+    // The conversion sizes its own buffer, so no text is too long to store.
+    const QByteArray utf8 = text.toUtf8();
+    pugi::xml_node field = item.child(name);
+    if (!field) {
+        // Appending the element keeps the user's input instead of dropping it.
+        if (!createMissing || utf8.isEmpty())
+            return false;
+        field = item.append_child(name);
+        if (!field)
+            return false;
+        pugi::xml_node value = field.append_child(pugi::node_pcdata);
+        if (!value || !value.set_value(utf8.constData())) {
+            item.remove_child(field);
+            return false;
+        }
+        return true;
+    }
+    pugi::xml_node first = field.first_child();
+    if (IsTextNode(first))
+        return first.set_value(utf8.constData());
+    if (first)
+        return false;
+    // An element that was empty in the file has no text child yet.
+    if (utf8.isEmpty())
+        return true;
+    pugi::xml_node value = field.append_child(pugi::node_pcdata);
+    if (!value)
+        return false;
+    if (!value.set_value(utf8.constData())) {
+        field.remove_child(value);
+        return false;
+    }
+    return true;
+}
+
+void CRssFeed::TouchPubDate(int index) {
+    WriteField(index, "pubDate", FormatRssDate(), false);
+}
+
+bool CRssFeed::SetTitle(int index, const QString& text) {
+    if (!WriteField(index, "title", text, true))
+        return false;
+    TouchPubDate(index);
+    return true;
+}
+
+bool CRssFeed::SetAuthor(int index, const QString& text) {
+    if (!WriteField(index, "author", text, true))
+        return false;
+    TouchPubDate(index);
+    return true;
+}
+
+bool CRssFeed::SetDescription(int index, const QString& text) {
+    if (!WriteField(index, "description", text, true))
+        return false;
+    TouchPubDate(index);
+    return true;
+}
+
+bool CRssFeed::SetLink(int index, const QString& text) {
+    if (!WriteField(index, "link", text, true))
+        return false;
+    TouchPubDate(index);
+    QString stamp = LocaleStamp();
+    stamp.replace(QLatin1Char(' '), QLatin1Char('_'));
+    stamp.replace(QLatin1Char('.'), QLatin1Char('_'));
+    if (WriteField(index, "guid", text + QLatin1Char('?') + stamp, false)) {
+        pugi::xml_node guid = FieldNode(index, "guid");
+        pugi::xml_attribute permaLink = guid.attribute("isPermaLink");
+        if (!permaLink)
+            permaLink = guid.append_attribute("isPermaLink");
+        permaLink.set_value("false");
+    }
+    return true;
+}
+
+bool CRssFeed::SetPubDate(int index, const QString& text) {
+    return WriteField(index, "pubDate", text, false);
+}
+
+bool CRssFeed::SetGuid(int index, const QString& text) {
+    return WriteField(index, "guid", text, false);
+}
+
+bool CRssFeed::AddPost() {
+    if (!m_channel)
+        return false;
+    pugi::xml_node item = m_items.empty() ? m_channel.append_child("item")
+                                          : m_channel.insert_child_before("item", m_items.front());
+    if (!item)
+        return false;
+    const QByteArray date = FormatRssDate().toUtf8();
+    const QByteArray guid = MakeGuidText().toUtf8();
+    const std::pair<const char*, const char*> fields[] = {
+        {"title", "New Item"}, {"description", ""}, {"pubDate", date.constData()},
+        {"link", ""},          {"author", ""},      {"guid", guid.constData()},
+    };
+    for (const auto& [name, text] : fields) {
+        pugi::xml_node field = item.append_child(name);
+        field.append_child(pugi::node_pcdata).set_value(text);
+    }
+    m_items.insert(m_items.begin(), item);
+    return true;
+}
+
+bool CRssFeed::DuplicatePost(int index) {
+    const pugi::xml_node original = GetItemNode(index);
+    if (!original)
+        return false;
+    pugi::xml_node copy = m_channel.insert_copy_before(original, m_items.front());
+    if (!copy)
+        return false;
+    m_items.insert(m_items.begin(), copy);
+    return true;
+}
+
+bool CRssFeed::RemovePost(int index) {
+    const pugi::xml_node item = GetItemNode(index);
+    if (!item)
+        return false;
+    if (!m_channel.remove_child(item))
+        return false;
+    m_items.erase(m_items.begin() + std::max(index, 0));
+    return true;
+}
+
+std::optional<CRssPost> CRssFeed::MakePost(int index) const {
+    if (index < 0 || index >= GetPostCount())
+        return std::nullopt;
+    return CRssPost(const_cast<CRssFeed*>(this), index);
+}
+
+CRssPost* CRssFeed::MakePostPtr(int index) const {
+    if (index < 0 || index >= GetPostCount())
+        return nullptr;
+    return new CRssPost(const_cast<CRssFeed*>(this), index);
+}
+
+QStringList CRssFeed::GetAllLinks() const {
+    QStringList links;
+    links.reserve(GetPostCount());
+    for (const pugi::xml_node& item : m_items) {
+        const char* link = ElementText(item.child("link"));
+        if (*link)
+            links.append(QString::fromUtf8(link));
+    }
+    std::sort(links.begin(), links.end());
+    links.erase(std::unique(links.begin(), links.end()), links.end());
+    return links;
+}
+
+std::vector<QString> CRssFeed::CollectTitles() const {
+    std::vector<QString> titles;
+    titles.reserve(m_items.size());
+    for (const pugi::xml_node& item : m_items)
+        titles.push_back(QString::fromUtf8(ElementText(item.child("title"))));
+    return titles;
+}
+
+std::vector<qint64> CRssFeed::CollectDateKeys() const {
+    // One reading of the clock, so every unreadable date sorts as the same time.
+    const qint64 now = CurrentDateKey();
+    std::vector<qint64> keys;
+    keys.reserve(m_items.size());
+    for (const pugi::xml_node& item : m_items) {
+        qint64 key = 0;
+        keys.push_back(RssDateKey(ElementText(item.child("pubDate")), key) ? key : now);
+    }
+    return keys;
+}
+
+bool CRssFeed::ComparePosts(PostOrder order, int a, int b) const {
+    if (a == b)
+        return false;
+    switch (order) {
+    case PostOrder::ByPosition:
+        return a < b;
+    case PostOrder::ByTitle:
+        return GetTitle(a) < GetTitle(b);
+    case PostOrder::ByDate: {
+        const qint64 now = CurrentDateKey();
+        qint64 da = 0;
+        qint64 db = 0;
+        if (!RssDateKey(ElementText(FieldNode(a, "pubDate")), da))
+            da = now;
+        if (!RssDateKey(ElementText(FieldNode(b, "pubDate")), db))
+            db = now;
+        return da > db;
+    }
+    }
+    return false;
+}
+
+std::vector<int> CRssFeed::SortedIndices(PostOrder order) const {
+    std::vector<int> indices(m_items.size());
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = static_cast<int>(i);
+    if (order == PostOrder::ByTitle) {
+        const std::vector<QString> titles = CollectTitles();
+        std::stable_sort(indices.begin(), indices.end(), [&titles](int a, int b) {
+            return titles[static_cast<size_t>(a)] < titles[static_cast<size_t>(b)];
+        });
+    } else if (order == PostOrder::ByDate) {
+        const std::vector<qint64> keys = CollectDateKeys();
+        std::stable_sort(indices.begin(), indices.end(), [&keys](int a, int b) {
+            return keys[static_cast<size_t>(a)] > keys[static_cast<size_t>(b)];
+        });
+    }
+    return indices;
+}
+
+int EscapeForXml(QString& text) {
+    if (text.isEmpty())
+        return 0;
+    static const std::pair<QChar, QLatin1String> kEntities[] = {
+        {QLatin1Char('&'), QLatin1String("&amp;")},
+        {QLatin1Char('<'), QLatin1String("&lt;")},
+        {QLatin1Char('>'), QLatin1String("&gt;")},
+        {QLatin1Char('"'), QLatin1String("&quot;")},
+    };
+    int count = 0;
+    for (const auto& [ch, entity] : kEntities) {
+        count += static_cast<int>(text.count(ch));
+        text.replace(ch, entity);
+    }
+    return count;
+}
+
+QString DescriptionPlainText(const QString& description) {
+    // One pass removes every "<...>" pair just as removing the first pair
+    // again and again would.
+    QString text;
+    text.reserve(description.size());
+    qsizetype pos = 0;
+    while (pos < description.size()) {
+        const qsizetype open = description.indexOf(QLatin1Char('<'), pos);
+        if (open < 0)
+            break;
+        const qsizetype close = description.indexOf(QLatin1Char('>'), open + 1);
+        if (close < 0)
+            break;
+        text += QStringView(description).mid(pos, open - pos);
+        pos = close + 1;
+    }
+    text += QStringView(description).mid(pos);
+    text.replace(QLatin1String("&nbsp;"), QLatin1String(" "));
+    text.replace(QLatin1String("&laquo;"), QLatin1String("\""));
+    text.replace(QLatin1String("&raquo;"), QLatin1String("\""));
+    text.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    text.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    return text;
+}
+
+QString MakeGuidText() {
+    QString text = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+    text.remove(QLatin1Char('-'));
+    return text;
+}

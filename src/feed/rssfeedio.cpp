@@ -1,0 +1,290 @@
+// Reading and writing feed files: encodings, byte-order marks, line ends and
+// the white-space rules of plain text.
+#include "rssfeed.h"
+
+#include "feedencoding.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cstring>
+
+namespace {
+
+constexpr unsigned int kParseOptions =
+    pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute | pugi::parse_eol |
+    pugi::parse_comments | pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype |
+    pugi::parse_trim_pcdata;
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Inner runs of white space in plain text become one blank (the ends were
+// trimmed by the parser, and white-space-only text was never kept).
+void CondenseText(pugi::xml_node node) {
+    const char* value = node.value();
+    const char* p = value;
+    for (; *p; ++p) {
+        if (IsSpace(*p) && (*p != ' ' || IsSpace(p[1])))
+            break;
+    }
+    if (!*p)
+        return;
+    std::string condensed(value, static_cast<size_t>(p - value));
+    condensed.reserve(std::strlen(value));
+    bool inRun = false;
+    for (; *p; ++p) {
+        if (IsSpace(*p)) {
+            inRun = true;
+            continue;
+        }
+        if (inRun)
+            condensed.push_back(' ');
+        inRun = false;
+        condensed.push_back(*p);
+    }
+    // Shorter than the parsed text, so pugixml rewrites it in place.
+    node.set_value(condensed.c_str());
+}
+
+// Walks the whole tree without recursion: deeply nested files are allowed.
+void CondenseTree(pugi::xml_node root) {
+    pugi::xml_node node = root.first_child();
+    while (node) {
+        if (node.type() == pugi::node_pcdata)
+            CondenseText(node);
+        if (pugi::xml_node child = node.first_child()) {
+            node = child;
+            continue;
+        }
+        while (node && node != root && !node.next_sibling())
+            node = node.parent();
+        if (!node || node == root)
+            break;
+        node = node.next_sibling();
+    }
+}
+
+// Line and column (both from 1) of a byte offset.
+QString Position(const char* data, size_t size, ptrdiff_t offset) {
+    size_t end = offset < 0 ? 0 : std::min(size, static_cast<size_t>(offset));
+    int line = 1;
+    size_t lineStart = 0;
+    for (size_t i = 0; i < end; ++i) {
+        if (data[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    // Columns count characters, not the bytes of a UTF-8 sequence.
+    int column = 1;
+    for (size_t i = lineStart; i < end; ++i) {
+        if ((static_cast<unsigned char>(data[i]) & 0xC0) != 0x80)
+            ++column;
+    }
+    return QStringLiteral("line %1, column %2").arg(line).arg(column);
+}
+
+// pugixml output gathered into a byte array, with LF turned into CR LF when
+// the file had them.
+class ByteWriter final : public pugi::xml_writer {
+public:
+    explicit ByteWriter(bool crlf) : m_crlf(crlf) {}
+    void write(const void* data, size_t size) override {
+        const char* p = static_cast<const char*>(data);
+        if (!m_crlf) {
+            m_bytes.append(p, static_cast<qsizetype>(size));
+            return;
+        }
+        const char* end = p + size;
+        while (p < end) {
+            const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+            if (!lf) {
+                m_bytes.append(p, end - p);
+                break;
+            }
+            m_bytes.append(p, lf - p);
+            m_bytes.append("\r\n", 2);
+            p = lf + 1;
+        }
+    }
+    QByteArray m_bytes;
+
+private:
+    bool m_crlf;
+};
+
+char* AllocateBuffer(size_t size) {
+    return static_cast<char*>(pugi::get_memory_allocation_function()(size ? size : 1));
+}
+
+void FreeBuffer(char* buffer) {
+    pugi::get_memory_deallocation_function()(buffer);
+}
+
+// The text the parser saw (decoded, without the byte-order mark), to place
+// an error by line and column once the parser has changed its own buffer.
+QByteArray ParserText(const QByteArray& raw) {
+    const FeedEncoding encoding = SniffEncoding(raw.constData(), static_cast<size_t>(raw.size()));
+    if (encoding.isUtf8)
+        return raw.mid(static_cast<qsizetype>(encoding.bomSize));
+    QByteArray utf8;
+    QString reason;
+    DecodeToUtf8(encoding, raw.constData() + encoding.bomSize,
+                 static_cast<size_t>(raw.size()) - encoding.bomSize, utf8, reason);
+    return utf8;
+}
+
+} // namespace
+
+bool CRssFeed::LoadFromMemory(const QByteArray& bytes, QString* error) {
+    Clear();
+    char* buffer = AllocateBuffer(static_cast<size_t>(bytes.size()));
+    if (!buffer) {
+        if (error)
+            *error = QStringLiteral("out of memory");
+        return false;
+    }
+    std::memcpy(buffer, bytes.constData(), static_cast<size_t>(bytes.size()));
+    return LoadBuffer(buffer, static_cast<size_t>(bytes.size()), error,
+                      [&bytes] { return ParserText(bytes); });
+}
+
+bool CRssFeed::LoadFile(const QString& path, QString* error) {
+    Clear();
+    auto fail = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    const QFileInfo info(path);
+    if (info.isDir())
+        return fail(QStringLiteral("is a directory"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("cannot be read: ") + file.errorString());
+    const qint64 size = file.size();
+    // Read straight into the buffer the parser keeps, so the file's bytes are
+    // held only once.
+    char* buffer = AllocateBuffer(static_cast<size_t>(size));
+    if (!buffer)
+        return fail(QStringLiteral("out of memory"));
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = file.read(buffer + done, size - done);
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    if (done != size || file.error() != QFileDevice::NoError) {
+        FreeBuffer(buffer);
+        return fail(QStringLiteral("cannot be read: ") + file.errorString());
+    }
+    file.close();
+    return LoadBuffer(buffer, static_cast<size_t>(size), error, [&path] {
+        QFile again(path);
+        return again.open(QIODevice::ReadOnly) ? ParserText(again.readAll()) : QByteArray();
+    });
+}
+
+bool CRssFeed::LoadBuffer(char* buffer, size_t size, QString* error,
+                          const std::function<QByteArray()>& parserText) {
+    const FeedEncoding encoding = SniffEncoding(buffer, size);
+    if (!encoding.isUtf8) {
+        QByteArray utf8;
+        QString reason;
+        const bool decoded = DecodeToUtf8(encoding, buffer + encoding.bomSize,
+                                          size - encoding.bomSize, utf8, reason);
+        FreeBuffer(buffer);
+        if (!decoded) {
+            if (error)
+                *error = reason;
+            return false;
+        }
+        size = static_cast<size_t>(utf8.size());
+        buffer = AllocateBuffer(size);
+        if (!buffer) {
+            if (error)
+                *error = QStringLiteral("out of memory");
+            return false;
+        }
+        std::memcpy(buffer, utf8.constData(), size);
+    } else if (encoding.bomSize) {
+        size -= encoding.bomSize;
+        std::memmove(buffer, buffer + encoding.bomSize, size);
+    }
+    const char* lf = static_cast<const char*>(std::memchr(buffer, '\n', size));
+    const bool crlf = lf && lf != buffer && lf[-1] == '\r';
+    const pugi::xml_parse_result result =
+        load_buffer_inplace_own(buffer, size, kParseOptions, pugi::encoding_utf8);
+    if (!result) {
+        if (error) {
+            const QByteArray text = parserText();
+            *error = QStringLiteral("not well-formed XML (%1): %2")
+                         .arg(Position(text.constData(), static_cast<size_t>(text.size()),
+                                       result.offset),
+                              QString::fromUtf8(result.description()));
+        }
+        Clear();
+        return false;
+    }
+    CondenseTree(*this);
+    RebuildIndex();
+    m_bom = encoding.bomSize > 0;
+    m_lineEnds = crlf ? LineEnds::CrLf : LineEnds::Lf;
+    m_encoding = encoding.isUtf8 ? QString() : encoding.name;
+    m_utf16 = encoding.utf16;
+    return true;
+}
+
+bool CRssFeed::PrintTo(QByteArray& out, bool forFile) const {
+    const bool toOtherEncoding = forFile && !m_encoding.isEmpty();
+    ByteWriter writer(forFile && m_lineEnds == LineEnds::CrLf);
+    if (forFile && m_bom && !toOtherEncoding)
+        writer.m_bytes.append("\xEF\xBB\xBF", 3);
+    save(writer, "    ", pugi::format_indent, pugi::encoding_utf8);
+    if (!toOtherEncoding) {
+        out = std::move(writer.m_bytes);
+        return true;
+    }
+    return EncodeFromUtf8(m_encoding, m_bom, writer.m_bytes, out);
+}
+
+QByteArray CRssFeed::SaveToMemory() const {
+    QByteArray bytes;
+    PrintTo(bytes, true);
+    return bytes;
+}
+
+QByteArray CRssFeed::PrintToText() const {
+    QByteArray bytes;
+    PrintTo(bytes, false);
+    return bytes;
+}
+
+bool CRssFeed::SaveFile(const QString& path, QString* error) const {
+    auto fail = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    if (QFileInfo(path).isDir())
+        return fail(QStringLiteral("is a directory"));
+    QByteArray bytes;
+    if (!PrintTo(bytes, true))
+        return fail(QStringLiteral("cannot be written in the encoding %1").arg(m_encoding));
+    // Written beside the target and renamed over it, so a failed save leaves
+    // the old file as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("cannot be written: ") + file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return fail(QStringLiteral("cannot be written: ") + reason);
+    }
+    if (!file.commit())
+        return fail(QStringLiteral("cannot be written: ") + file.errorString());
+    return true;
+}
