@@ -1,0 +1,1 @@
+#include "htmlui/htmlbridge.h"
