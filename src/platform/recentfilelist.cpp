@@ -46,9 +46,9 @@ void RecentFileList::RemoveAt(int index) {
         m_entries.removeAt(index);
 }
 
-void RecentFileList::Load() {
+void RecentFileList::SetFromSection(const QList<QPair<QString, QString>>& section) {
     QString byNumber[kMaxEntries];
-    for (const auto& [key, value] : ReadProfileSection(m_iniPath, kSection)) {
+    for (const auto& [key, value] : section) {
         // Keys are "File1" .. "File16" in any case; anything else is ignored.
         if (!key.startsWith(u"file"_s, Qt::CaseInsensitive))
             continue;
@@ -63,9 +63,41 @@ void RecentFileList::Load() {
             m_entries.append(path);
 }
 
-bool RecentFileList::Save() const {
-    QList<QPair<QString, QString>> entries;
+QList<QPair<QString, QString>> RecentFileList::ToSection() const {
+    QList<QPair<QString, QString>> section;
     for (int i = 0; i < m_entries.size(); ++i)
-        entries.append({EntryKey(i), m_entries[i]});
-    return ReplaceProfileSection(m_iniPath, kSection, entries);
+        section.append({EntryKey(i), m_entries[i]});
+    return section;
+}
+
+void RecentFileList::Load() {
+    SetFromSection(ReadProfileSection(m_iniPath, kSection));
+}
+
+bool RecentFileList::Save() const {
+    return ReplaceProfileSection(m_iniPath, kSection, ToSection());
+}
+
+bool RecentFileList::AddAndSave(const QString& path) {
+    const bool saved =
+        UpdateProfileSection(m_iniPath, kSection, [&](const QList<QPair<QString, QString>>& now) {
+            SetFromSection(now);
+            Add(path);
+            return ToSection();
+        });
+    if (!saved)
+        Add(path);
+    return saved;
+}
+
+bool RecentFileList::RemoveAndSave(const QString& path) {
+    const bool saved =
+        UpdateProfileSection(m_iniPath, kSection, [&](const QList<QPair<QString, QString>>& now) {
+            SetFromSection(now);
+            Remove(path);
+            return ToSection();
+        });
+    if (!saved)
+        Remove(path);
+    return saved;
 }

@@ -28,8 +28,16 @@ public:
     void Load();
     // Writes File1 .. FileN and drops any later key of an older, longer list.
     bool Save() const;
+    // Add or Remove applied to the list as the file holds it now and saved in one
+    // locked step, so files another running instance added stay listed. When the
+    // file cannot be written the change is still made in memory.
+    bool AddAndSave(const QString& path);
+    bool RemoveAndSave(const QString& path);
 
 private:
+    void SetFromSection(const QList<QPair<QString, QString>>& section);
+    QList<QPair<QString, QString>> ToSection() const;
+
     QString m_iniPath;
     QStringList m_entries;
 };

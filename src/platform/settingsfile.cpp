@@ -237,7 +237,12 @@ bool LoadIni(const QString& path, IniText& ini) {
                                                           : QStringConverter::Utf16BE);
         text = decode(data.mid(2));
     } else {
-        text = QString::fromUtf8(data);
+        QStringDecoder utf8(QStringConverter::Utf8);
+        text = utf8(data);
+        // A hand-edited file in a single-byte encoding keeps its characters
+        // instead of turning into replacement marks when written back.
+        if (utf8.hasError())
+            text = QString::fromLatin1(data);
     }
     ini.lines = text.split(u'\n');
     if (text.endsWith(u'\n'))
@@ -371,20 +376,14 @@ template <typename Change> bool ModifyIni(const QString& path, Change change) {
     return SaveIni(path, ini);
 }
 
-struct SectionEntry {
-    QString key;
-    QString value;
-};
+using Entries = QList<QPair<QString, QString>>;
 
-QList<SectionEntry> ReadEntries(const QString& file, const QString& section,
-                                const QString* onlyKey) {
-    QList<SectionEntry> result;
-    IniText ini;
-    if (file.isEmpty() || !LoadIni(file, ini))
-        return result;
+// The keys of a section in file order, a repeated key once with its first value.
+Entries EntriesIn(const QStringList& lines, const QString& section, const QString* onlyKey) {
+    Entries result;
     QSet<QString> seen;
     bool inSection = false;
-    for (const QString& line : ini.lines) {
+    for (const QString& line : lines) {
         const ParsedLine p = ParseLine(line);
         if (p.kind == ParsedLine::Header) {
             inSection = SameName(p.name, section);
@@ -404,6 +403,13 @@ QList<SectionEntry> ReadEntries(const QString& file, const QString& section,
         }
     }
     return result;
+}
+
+Entries ReadEntries(const QString& file, const QString& section, const QString* onlyKey) {
+    IniText ini;
+    if (file.isEmpty() || !LoadIni(file, ini))
+        return {};
+    return EntriesIn(ini.lines, section, onlyKey);
 }
 
 } // namespace
@@ -433,10 +439,10 @@ bool WriteProfileNumber(const QString& file, const QString& section, const QStri
 
 bool ReadProfileText(const QString& file, const QString& section, const QString& key,
                      QString& output) {
-    const QList<SectionEntry> found = ReadEntries(file, section, &key);
+    const Entries found = ReadEntries(file, section, &key);
     if (found.isEmpty())
         return false;
-    const QString& value = found.front().value;
+    const QString& value = found.front().second;
     if (value.isEmpty() || value.size() > kMaxProfileText)
         return false;
     output = value;
@@ -445,10 +451,10 @@ bool ReadProfileText(const QString& file, const QString& section, const QString&
 
 int ReadProfileNumber(const QString& file, const QString& section, const QString& key,
                       int defaultValue) {
-    const QList<SectionEntry> found = ReadEntries(file, section, &key);
-    if (found.isEmpty() || found.front().value.isEmpty())
+    const Entries found = ReadEntries(file, section, &key);
+    if (found.isEmpty() || found.front().second.isEmpty())
         return defaultValue;
-    const QString& text = found.front().value;
+    const QString& text = found.front().second;
     qsizetype i = 0;
     bool negative = false;
     if (text[i] == u'-' || text[i] == u'+') {
@@ -465,10 +471,7 @@ int ReadProfileNumber(const QString& file, const QString& section, const QString
 }
 
 QList<QPair<QString, QString>> ReadProfileSection(const QString& file, const QString& section) {
-    QList<QPair<QString, QString>> result;
-    for (const SectionEntry& e : ReadEntries(file, section, nullptr))
-        result.append({e.key, e.value});
-    return result;
+    return ReadEntries(file, section, nullptr);
 }
 
 bool DeleteProfileKey(const QString& file, const QString& section, const QString& key) {
@@ -484,4 +487,13 @@ bool ReplaceProfileSection(const QString& file, const QString& section,
         return false;
     return ModifyIni(
         file, [&](const QStringList& lines) { return ReplaceSection(lines, section, entries); });
+}
+
+bool UpdateProfileSection(const QString& file, const QString& section,
+                          const std::function<Entries(const Entries&)>& change) {
+    if (section.isEmpty() || !change)
+        return false;
+    return ModifyIni(file, [&](const QStringList& lines) {
+        return ReplaceSection(lines, section, change(EntriesIn(lines, section, nullptr)));
+    });
 }

@@ -15,6 +15,8 @@
 #include <QPair>
 #include <QString>
 
+#include <functional>
+
 // Full path of Settings.ini (the folder is created on first write).
 QString SettingsIniPath();
 
@@ -37,3 +39,10 @@ bool DeleteProfileKey(const QString& file, const QString& section, const QString
 // (comments in the section stay; an empty list leaves the section empty).
 bool ReplaceProfileSection(const QString& file, const QString& section,
                            const QList<QPair<QString, QString>>& entries);
+// Reads a section, lets change give its new keys and writes them, all under the
+// writers' lock, so a change that depends on the section's current keys is not
+// lost to another instance writing at the same time.
+bool UpdateProfileSection(
+    const QString& file, const QString& section,
+    const std::function<QList<QPair<QString, QString>>(const QList<QPair<QString, QString>>&)>&
+        change);

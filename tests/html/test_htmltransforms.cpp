@@ -210,29 +210,6 @@ private slots:
             QVERIFY2(once.remove(u"\r\n"_s) == input.remove(u"\r\n"_s), qPrintable(name));
         }
     }
-
-    void breakAtTag_emptyBreak_changesNothing() {
-        QString text = u"<P>a</P>"_s;
-        BreakAtTag(text, u"<P>"_s, QString());
-        BreakAtTag(text, u"</P>"_s, QString());
-        QCOMPARE(text, u"<P>a</P>"_s);
-    }
-
-    void isClosingTag_data() {
-        QTest::addColumn<QString>("tag");
-        QTest::addColumn<bool>("closing");
-        QTest::newRow("closing") << u"</P>"_s << true;
-        QTest::newRow("bare") << u"</"_s << true;
-        QTest::newRow("opening") << u"<P>"_s << false;
-        QTest::newRow("short") << u"<"_s << false;
-        QTest::newRow("empty") << QString() << false;
-    }
-
-    void isClosingTag() {
-        QFETCH(QString, tag);
-        QFETCH(bool, closing);
-        QCOMPARE(IsClosingTag(tag), closing);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestHtmlTransforms)

@@ -103,6 +103,32 @@ private slots:
         QCOMPARE(list.Entries(), (QStringList{u"/a.xml"_s, u"/c.xml"_s}));
     }
 
+    void addAndSave_twoInstances_keepEachOthersFiles() {
+        RecentFileList first(m_ini);
+        RecentFileList second(m_ini);
+        QVERIFY(first.AddAndSave(Path(1)));
+        QVERIFY(second.AddAndSave(Path(2)));
+        QVERIFY(first.AddAndSave(Path(3)));
+        QCOMPARE(first.Entries(), (QStringList{Path(3), Path(2), Path(1)}));
+        QVERIFY(second.RemoveAndSave(Path(1)));
+        QCOMPARE(second.Entries(), (QStringList{Path(3), Path(2)}));
+        RecentFileList reader(m_ini);
+        reader.Load();
+        QCOMPARE(reader.Entries(), second.Entries());
+    }
+
+    void addAndSave_unwritableFile_stillListsInMemory() {
+        const QString blocker = m_dir.filePath(u"blocker"_s);
+        QFile f(blocker);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        RecentFileList list(blocker + u"/Orvan/Settings.ini"_s);
+        QVERIFY(!list.AddAndSave(Path(1)));
+        QCOMPARE(list.Entries(), QStringList{Path(1)});
+        QVERIFY(!list.RemoveAndSave(Path(1)));
+        QCOMPARE(list.Count(), 0);
+    }
+
     void load_noFile_givesEmptyList() {
         RecentFileList list(m_ini);
         list.Add(Path(1));

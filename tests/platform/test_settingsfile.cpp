@@ -164,6 +164,12 @@ private slots:
         QCOMPARE(ReadProfileSection(m_ini, u"unknown"_s), (Entries{{u"keep"_s, u"me"_s}}));
     }
 
+    void write_latin1File_keepsItsCharacters() {
+        QVERIFY(WriteAll(m_ini, "; caf\xE9\n[S]\nk=na\xEFve\n"));
+        QVERIFY(WriteProfileText(m_ini, u"S"_s, u"j"_s, u"1"_s));
+        QCOMPARE(ReadAll(m_ini), QByteArray("; caf\xC3\xA9\n[S]\nk=na\xC3\xAFve\nj=1\n"));
+    }
+
     void write_duplicateKeysInFile_collapseToOne() {
         QVERIFY(WriteAll(m_ini, "[S]\nk=1\n[T]\nk=t\n[s]\nK=2\n"));
         QCOMPARE(ReadProfileSection(m_ini, u"S"_s), (Entries{{u"k"_s, u"1"_s}}));
