@@ -41,7 +41,8 @@ bool ReplaceProfileSection(const QString& file, const QString& section,
                            const QList<QPair<QString, QString>>& entries);
 // Reads a section, lets change give its new keys and writes them, all under the
 // writers' lock, so a change that depends on the section's current keys is not
-// lost to another instance writing at the same time.
+// lost to another instance writing at the same time. change must not itself
+// write the settings file.
 bool UpdateProfileSection(
     const QString& file, const QString& section,
     const std::function<QList<QPair<QString, QString>>(const QList<QPair<QString, QString>>&)>&
