@@ -243,7 +243,7 @@ bool CRssFeed::PrintTo(QByteArray& out, bool forFile) const {
     ByteWriter writer(forFile && m_lineEnds == LineEnds::CrLf);
     if (forFile && m_bom && !toOtherEncoding)
         writer.m_bytes.append("\xEF\xBB\xBF", 3);
-    save(writer, "    ", pugi::format_indent, pugi::encoding_utf8);
+    save(writer, "    ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
     if (!toOtherEncoding) {
         out = std::move(writer.m_bytes);
         return true;
