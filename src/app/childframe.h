@@ -1,0 +1,88 @@
+// A document window: the editor view in the middle, the posts bar docked on
+// the left and the HTML code preview at the bottom, and the hub that carries
+// the document's notifications to both bars.
+#pragma once
+
+#include "document/documentlistener.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class CBarRssItems;
+class CChildFrame;
+class CHtmlPreviewBar;
+class CMainFrame;
+class CRSSEditDoc;
+class QMdiSubWindow;
+class UiServices;
+
+// Passes the document's notifications on to the frame's bars, never back to
+// the one that sent them.
+class CFrameHub final : public DocumentListener {
+public:
+    explicit CFrameHub(CChildFrame* frame) : m_frame(frame) {}
+    void setListeners(const QList<DocumentListener*>& listeners) { m_listeners = listeners; }
+    void onNotify(DocumentListener* sender, DocHint hint, const HintParam& param) override;
+
+private:
+    CChildFrame* m_frame;
+    QList<DocumentListener*> m_listeners;
+};
+
+class CChildFrame final : public QMainWindow, public DocumentTitleListener {
+    Q_OBJECT
+public:
+    // The frame owns the document; ui is not owned.
+    CChildFrame(std::unique_ptr<CRSSEditDoc> doc, UiServices* ui, QWidget* parent = nullptr);
+    ~CChildFrame() override;
+
+    CRSSEditDoc* document() const { return m_doc.get(); }
+    CBarRssItems* postsBar() const { return m_postsBar; }
+    CHtmlPreviewBar* previewBar() const { return m_previewBar; }
+    QWidget* view() const { return m_view; }
+    CFrameHub* hub() { return &m_hub; }
+
+    // The sub-window of the main frame's MDI area this frame lives in.
+    QMdiSubWindow* createSubWindow(CMainFrame* mainFrame);
+    QMdiSubWindow* subWindow() const { return m_subWindow; }
+
+    // The full path (or the title), then " *" while modified.
+    QString frameTitle() const;
+
+    // Offers the command to the posts bar, then to the preview while it has
+    // the focus, then to the view, the document and the frame itself; false
+    // when none of them took it.
+    bool routeCommand(int id);
+    // True when one of them answered for the command.
+    bool commandStatus(int id, bool* enabled, bool* checked);
+
+    void showPostsBar(bool show);
+    void focusView();
+    void focusNextPane(bool forward);
+    // The bars' sizes and places, shared by every document window.
+    void saveLayout();
+    void restoreLayout();
+
+    void OnDocumentTitleChanged(const CRSSEditDoc& doc) override;
+
+signals:
+    void titleChanged();
+    // A command the frame's parts did not take, for the main frame.
+    void commandForFrame(int id);
+
+private:
+    bool previewHasFocus() const;
+    bool viewHandleCommand(int id);
+    bool viewCommandStatus(int id, bool* enabled, bool* checked);
+
+    std::unique_ptr<CRSSEditDoc> m_doc;
+    UiServices* m_ui;
+    CFrameHub m_hub;
+    CBarRssItems* m_postsBar = nullptr;
+    CHtmlPreviewBar* m_previewBar = nullptr;
+    QWidget* m_view = nullptr;
+    QPointer<QMdiSubWindow> m_subWindow;
+};

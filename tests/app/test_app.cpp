@@ -1,0 +1,322 @@
+#include "app/childframe.h"
+#include "app/desktopuiservices.h"
+#include "app/mainframe.h"
+#include "document/rsseditdoc.h"
+#include "platform/commandids.h"
+#include "platform/identity.h"
+#include "postsbar/barrssitems.h"
+#include "postsbar/htmlpreviewbar.h"
+#include "postsbar/postslistmodel.h"
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Records what the program would show or hand to the desktop.
+class FakeUi final : public DesktopUiServices {
+public:
+    bool AskOkCancel(const QString& question) override {
+        questions.append(question);
+        return true;
+    }
+    void Beep() override { ++beeps; }
+    bool PutClipboardText(const QString& text) override {
+        clipboard = text;
+        return true;
+    }
+    bool OpenUrl(const QString& url) override {
+        urls.append(url);
+        return true;
+    }
+    void ShowError(const QString& text) override { errors.append(text); }
+    void ShowMessage(const QString& text) override { errors.append(text); }
+    SaveAnswer AskSaveChanges(const QString& name) override {
+        saveQuestions.append(name);
+        return saveAnswer;
+    }
+    QString ChooseSaveFileName(const QString&) override { return savePath; }
+
+    QStringList questions;
+    QStringList saveQuestions;
+    QStringList errors;
+    QStringList urls;
+    QString clipboard;
+    QString savePath;
+    SaveAnswer saveAnswer = SaveAnswer::Cancel;
+    int beeps = 0;
+};
+
+// Remembers every hint it hears.
+class RecordingListener final : public DocumentListener {
+public:
+    void onNotify(DocumentListener*, DocHint hint, const HintParam&) override {
+        hints.append(hint);
+    }
+    QList<int> hints;
+};
+
+QString WriteFeed(const QTemporaryDir& dir, const QString& name, const QStringList& titles) {
+    QString xml = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\">\n"
+                  u"<channel><title>Test feed</title><link>https://feed.example/</link>\n"_s;
+    for (qsizetype i = 0; i < titles.size(); ++i) {
+        xml += u"<item><title>%1</title><link>https://feed.example/%2.html</link>"
+               u"<description>&lt;p&gt;Body %2 &amp;amp; more&lt;/p&gt;</description>"
+               u"<pubDate>Mon, 0%3 Jun 2024 10:00:00 +0000</pubDate></item>\n"_s.arg(titles[i])
+                   .arg(i)
+                   .arg(i + 1);
+    }
+    xml += u"</channel></rss>\n"_s;
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(xml.toUtf8());
+    return path;
+}
+
+} // namespace
+
+class TestApp : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void windowTitle_namesVersionAndRoot();
+    void openFeed_createsWindowWithListFilled();
+    void openSameFeedTwice_keepsOneWindow();
+    void commandLine_badFileToldAndRestStillOpen();
+    void editMenuCopy_reachesClipboardWhileEditorHasFocus_data();
+    void editMenuCopy_reachesClipboardWhileEditorHasFocus();
+    void postsBarNotification_notDeliveredBack();
+    void modifiedDocument_asksBeforeClosing_data();
+    void modifiedDocument_asksBeforeClosing();
+    void quitting_asksForEveryModifiedFeed();
+    void menuBar_followsWhetherFeedIsOpen();
+    void helpCommand_opensWebAddress();
+    void openedFeed_listedOnStartPage();
+
+private:
+    std::unique_ptr<FakeUi> m_ui;
+    std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestApp::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_ui = std::make_unique<FakeUi>();
+    m_frame = std::make_unique<CMainFrame>(m_ui.get());
+    m_ui->setParentWidget(m_frame.get());
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+}
+
+void TestApp::cleanup() {
+    for (CChildFrame* frame : m_frame->childFrames())
+        frame->document()->SetModifiedFlag(false);
+    m_frame.reset();
+    m_ui.reset();
+    m_dir.reset();
+}
+
+void TestApp::windowTitle_namesVersionAndRoot() {
+    const QString base = IsUserAdministrator() ? u"Orvan 1.00^"_s : u"Orvan 1.00"_s;
+    QCOMPARE(CMainFrame::BaseTitle(), base);
+    QCOMPARE(m_frame->windowTitle(), base);
+    const QString path = WriteFeed(*m_dir, u"t.xml"_s, {u"a"_s});
+    QVERIFY(m_frame->openDocumentFile(path));
+    QCOMPARE(m_frame->windowTitle(), base + u" - "_s + path);
+    m_frame->activeChildFrame()->document()->SetModifiedFlag(true);
+    QCOMPARE(m_frame->windowTitle(), base + u" - "_s + path + u" *"_s);
+}
+
+void TestApp::openFeed_createsWindowWithListFilled() {
+    const QString path = WriteFeed(*m_dir, u"feed.xml"_s, {u"One"_s, u"Two"_s, u"Three"_s});
+    QVERIFY(m_frame->openDocumentFile(path));
+    QCOMPARE(m_frame->childFrames().size(), 1);
+    CChildFrame* frame = m_frame->activeChildFrame();
+    QVERIFY(frame);
+    QCOMPARE(frame->postsBar()->Model()->rowCount(), 3);
+    QVERIFY(frame->subWindow()->isMaximized());
+    QCOMPARE(m_frame->mdiArea()->isVisible(), true);
+    QVERIFY(!m_frame->startPage()->isVisible());
+}
+
+void TestApp::openSameFeedTwice_keepsOneWindow() {
+    const QString path = WriteFeed(*m_dir, u"feed.xml"_s, {u"One"_s});
+    QVERIFY(m_frame->openDocumentFile(path));
+    QVERIFY(m_frame->openDocumentFile(path));
+    QCOMPARE(m_frame->childFrames().size(), 1);
+}
+
+void TestApp::commandLine_badFileToldAndRestStillOpen() {
+    const QString first = WriteFeed(*m_dir, u"first.xml"_s, {u"a"_s});
+    const QString last = WriteFeed(*m_dir, u"last.xml"_s, {u"b"_s, u"c"_s});
+    const QString missing = m_dir->filePath(u"missing.xml"_s);
+    const QString broken = m_dir->filePath(u"broken.xml"_s);
+    QFile file(broken);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<rss><channel><item>");
+    file.close();
+
+    QCOMPARE(m_frame->openFiles({first, missing, broken, last}), 2);
+    QCOMPARE(m_frame->childFrames().size(), 2);
+    QCOMPARE(m_ui->errors.size(), 2);
+    QVERIFY2(m_ui->errors[0].contains(missing), qPrintable(m_ui->errors[0]));
+    QVERIFY2(m_ui->errors[1].contains(broken), qPrintable(m_ui->errors[1]));
+    // The reason follows the name.
+    QVERIFY(m_ui->errors[0].size() > m_ui->errors[0].indexOf(missing) + missing.size() + 2);
+}
+
+void TestApp::editMenuCopy_reachesClipboardWhileEditorHasFocus_data() {
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("copy title") << int(ID_POST_COPY_TITLE) << u"One & <b>"_s;
+    QTest::newRow("copy post as xml")
+        << int(ID_POST_COPY_AS_XML) << u"&lt;p&gt;Body 0 &amp;amp; more&lt;/p&gt;"_s;
+}
+
+void TestApp::editMenuCopy_reachesClipboardWhileEditorHasFocus() {
+    QFETCH(int, command);
+    QFETCH(QString, expected);
+    const QString path = WriteFeed(*m_dir, u"feed.xml"_s, {u"One &amp; &lt;b&gt;"_s, u"Two"_s});
+    QVERIFY(m_frame->openDocumentFile(path));
+    CChildFrame* frame = m_frame->activeChildFrame();
+    frame->document()->NotifyViews(nullptr, HintSelectPost, 0);
+    frame->focusView();
+    QTRY_VERIFY(frame->view()->hasFocus() ||
+                frame->view()->isAncestorOf(QApplication::focusWidget()));
+
+    QAction* action = m_frame->commandAction(command);
+    QVERIFY(action);
+    // The action sits in the Edit menu of the document menu bar.
+    QVERIFY(m_frame->menuNamed(u"Edit"_s)->actions().contains(action));
+    action->trigger();
+    QCOMPARE(m_ui->clipboard, expected);
+}
+
+void TestApp::postsBarNotification_notDeliveredBack() {
+    const QString path = WriteFeed(*m_dir, u"feed.xml"_s, {u"One"_s, u"Two"_s, u"Three"_s});
+    QVERIFY(m_frame->openDocumentFile(path));
+    CChildFrame* frame = m_frame->activeChildFrame();
+    RecordingListener posts;
+    RecordingListener preview;
+    frame->hub()->setListeners({&posts, &preview});
+
+    frame->document()->NotifyViews(&posts, HintTitleChanged, 1);
+    QCOMPARE(posts.hints, QList<int>());
+    QCOMPARE(preview.hints, QList<int>{HintTitleChanged});
+
+    frame->document()->NotifyViews(nullptr, HintSortChanged, 0);
+    QCOMPARE(posts.hints, QList<int>{HintSortChanged});
+    QCOMPARE(preview.hints, (QList<int>{HintTitleChanged, HintSortChanged}));
+
+    frame->document()->NotifyViews(&preview, HintLinkOrAuthorChanged, 2);
+    QCOMPARE(posts.hints, (QList<int>{HintSortChanged, HintLinkOrAuthorChanged}));
+    QCOMPARE(preview.hints, (QList<int>{HintTitleChanged, HintSortChanged}));
+    frame->hub()->setListeners({frame->postsBar(), frame->previewBar()});
+}
+
+void TestApp::modifiedDocument_asksBeforeClosing_data() {
+    QTest::addColumn<bool>("modified");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<int>("windowsLeft");
+    QTest::addColumn<bool>("savedToDisk");
+    using A = DesktopUiServices::SaveAnswer;
+    QTest::newRow("unmodified closes quietly") << false << int(A::Cancel) << 0 << 0 << false;
+    QTest::newRow("cancel keeps the window") << true << int(A::Cancel) << 1 << 1 << false;
+    QTest::newRow("discard closes") << true << int(A::Discard) << 1 << 0 << false;
+    QTest::newRow("save writes and closes") << true << int(A::Save) << 1 << 0 << true;
+}
+
+void TestApp::modifiedDocument_asksBeforeClosing() {
+    QFETCH(bool, modified);
+    QFETCH(int, answer);
+    QFETCH(int, questions);
+    QFETCH(int, windowsLeft);
+    QFETCH(bool, savedToDisk);
+    const QString path = WriteFeed(*m_dir, u"feed.xml"_s, {u"One"_s, u"Two"_s});
+    QVERIFY(m_frame->openDocumentFile(path));
+    CChildFrame* frame = m_frame->activeChildFrame();
+    if (modified) {
+        QVERIFY(frame->document()->GetFeed().SetTitle(1, u"Changed"_s));
+        frame->document()->SetModifiedFlag(true);
+    }
+    m_ui->saveAnswer = DesktopUiServices::SaveAnswer(answer);
+
+    m_frame->runCommand(ID_FILE_CLOSE);
+    QCOMPARE(m_ui->saveQuestions.size(), questions);
+    if (questions)
+        QCOMPARE(m_ui->saveQuestions.first(), path);
+    QTRY_COMPARE(m_frame->childFrames().size(), windowsLeft);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().contains("Changed"), savedToDisk);
+    if (windowsLeft == 0)
+        QTRY_VERIFY(m_frame->startPage()->isVisible());
+}
+
+void TestApp::quitting_asksForEveryModifiedFeed() {
+    const QString a = WriteFeed(*m_dir, u"a.xml"_s, {u"One"_s});
+    const QString b = WriteFeed(*m_dir, u"b.xml"_s, {u"Two"_s});
+    QCOMPARE(m_frame->openFiles({a, b}), 2);
+    for (CChildFrame* frame : m_frame->childFrames())
+        frame->document()->SetModifiedFlag(true);
+    m_ui->saveAnswer = DesktopUiServices::SaveAnswer::Cancel;
+    QVERIFY(!m_frame->close());
+    QCOMPARE(m_ui->saveQuestions.size(), 1);
+    QCOMPARE(m_frame->childFrames().size(), 2);
+
+    m_ui->saveAnswer = DesktopUiServices::SaveAnswer::Discard;
+    QVERIFY(m_frame->close());
+    QCOMPARE(m_ui->saveQuestions.size(), 3);
+}
+
+void TestApp::menuBar_followsWhetherFeedIsOpen() {
+    QVERIFY(m_frame->menuNamed(u"File"_s));
+    QVERIFY(!m_frame->menuNamed(u"Posts"_s));
+    const QString path = WriteFeed(*m_dir, u"feed.xml"_s, {u"One"_s});
+    QVERIFY(m_frame->openDocumentFile(path));
+    for (const QString& name : {u"File"_s, u"Edit"_s, u"Posts"_s, u"Format"_s, u"Insert"_s,
+                                u"View"_s, u"Tools"_s, u"Window"_s, u"Help"_s})
+        QVERIFY2(m_frame->menuNamed(name), qPrintable(name));
+    bool enabled = false;
+    bool checked = false;
+    // Delete needs more than one post; Forward is never possible.
+    m_frame->commandStatus(ID_POST_DELETE, &enabled, &checked);
+    QVERIFY(!enabled);
+    m_frame->commandStatus(ID_POST_FORWARD, &enabled, &checked);
+    QVERIFY(!enabled);
+    m_frame->commandStatus(ID_SORT_BY_POSITION, &enabled, &checked);
+    QVERIFY(enabled && checked);
+}
+
+void TestApp::helpCommand_opensWebAddress() {
+    QVERIFY(m_frame->runCommand(ID_HELP_SUPPORT));
+    QVERIFY(m_frame->runCommand(ID_HELP_W3C_VALIDATOR));
+    QCOMPARE(m_ui->urls.size(), 2);
+    QVERIFY(m_ui->urls[0].endsWith(u"/home_support.php"_s));
+    QVERIFY(m_ui->urls[1].contains(u"validator.w3.org/feed"_s));
+}
+
+void TestApp::openedFeed_listedOnStartPage() {
+    const QString path = WriteFeed(*m_dir, u"we&<\"ird.xml"_s, {u"One"_s});
+    QVERIFY(m_frame->openDocumentFile(path));
+    QCOMPARE(m_frame->recentFiles().Entries().value(0), path);
+    QVERIFY(m_frame->startPage()->pageText().contains(path.toHtmlEscaped()));
+    QVERIFY(!m_frame->startPage()->pageText().contains(path));
+}
+
+int RunAppTests(int argc, char** argv) {
+    TestApp test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_app.moc"
