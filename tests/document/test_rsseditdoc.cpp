@@ -224,16 +224,6 @@ private slots:
         QVERIFY(doc.IsModified());
     }
 
-    void duplicate_keepsOriginal() {
-        CRSSEditDoc doc;
-        QVERIFY(doc.OpenDocumentFile(MakeFeedFile(3)));
-        Visit(doc, {1});
-        QVERIFY(doc.OnPostDuplicate());
-        QCOMPARE(Titles(doc.GetFeed()),
-                 QStringList({u"Post 1"_s, u"Post 0"_s, u"Post 1"_s, u"Post 2"_s}));
-        QCOMPARE(doc.GetFeed().GetDescription(2), u"Body 1"_s);
-    }
-
     void add_storesFirstThenInsertsPostZero() {
         CRSSEditDoc doc;
         QVERIFY(doc.OpenDocumentFile(MakeFeedFile(2)));
@@ -384,18 +374,6 @@ private slots:
         QVERIFY(log.lines.first().startsWith(u"hub:14:"_s));
         QVERIFY(doc.IsCommandChecked(ID_SORT_BY_DATE));
         QVERIFY(!doc.IsCommandChecked(ID_SORT_BY_POSITION));
-    }
-
-    void filtering_sendsToggleAndIsCheckedWhileBoxShown() {
-        CRSSEditDoc doc;
-        HintLog log;
-        RecordingHub hub(u"hub"_s, log, doc);
-        doc.SetFrameHub(&hub);
-        QVERIFY(doc.OnCommand(ID_POST_FILTERING));
-        QCOMPARE(log.lines, QStringList({u"hub:15:0@0"_s}));
-        QVERIFY(!doc.IsCommandChecked(ID_POST_FILTERING));
-        doc.SetFilterBoxShown(true);
-        QVERIFY(doc.IsCommandChecked(ID_POST_FILTERING));
     }
 
     void openBackupFolder_failureShowsError() {
