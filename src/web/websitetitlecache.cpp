@@ -86,8 +86,10 @@ void WebSiteTitleCache::loadIfNeeded() {
     m_loaded = true;
     m_titles.clear();
     for (const auto& [url, title] : ReadProfileSection(m_settingsFile, Section)) {
-        if (!url.isEmpty() && !title.isEmpty())
-            m_titles[url] = title.left(MaxStoredTitle);
+        // Stored titles keep their outer spaces; the cache holds them trimmed.
+        const QString shown = trimSpaces(title.left(MaxStoredTitle));
+        if (!url.isEmpty() && !shown.isEmpty())
+            m_titles[url] = shown;
     }
 }
 
