@@ -45,6 +45,8 @@
     let lastSeq = 0;
     let scheduled = false;
     let events = [];
+    // Measuring forces layout twice, so it runs only when the host asks.
+    let lastSize = { w: 0, h: 0 };
     let results = [];
     const states = {};
 
@@ -267,7 +269,7 @@
         const focus = f && f !== document.body
             ? { id: f.id || "", name: f.getAttribute("name") || "", tag: f.localName } : null;
         return {
-            title: document.title, size: measure(), focus, values: collectValues(), elements,
+            title: document.title, size: lastSize, focus, values: collectValues(), elements,
             behaviours: states,
         };
     }
@@ -314,6 +316,7 @@
 
     const ops = {
         ping() {},
+        measure() { lastSize = measure(); return lastSize; },
         setOption(_el, name, v) { orvan.options[name] = v; },
         setValues(_el, values) {
             for (const name of Object.keys(values || {})) {

@@ -58,6 +58,7 @@ int HtmlDialog::showModal(const QUrl& page) {
     if (m_values)
         m_surface->setValues(*m_values);
     pageLoaded();
+    m_surface->measureContent();
     m_surface->flush();
     setWindowTitle(m_surface->title());
     place(m_surface->contentSize());

@@ -366,6 +366,10 @@ void HtmlSurface::callMethod(const QString& selector, const QString& method,
     sendCall(u"callMethod"_s, selector, all, std::move(done));
 }
 
+void HtmlSurface::measureContent() {
+    sendCall(u"measure"_s, {});
+}
+
 void HtmlSurface::setTableBorders(int width) {
     sendCall(u"setTableBorders"_s, {}, {HtmlValue(width)});
 }

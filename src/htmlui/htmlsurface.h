@@ -95,7 +95,8 @@ public:
 
     // --- read from the snapshot (synchronous) ---
     QString title() const;
-    // The page's content size in CSS pixels (width without wrapping, height at it).
+    // The page's content size in CSS pixels (width without wrapping, height at
+    // it) as of the last measureContent() the page has answered.
     QSize contentSize() const;
     // Id of the element with the keyboard focus; empty when none or no id.
     QString focusedId() const;
@@ -121,6 +122,9 @@ public:
     // without element, behaviour or method) goes to done.
     void callMethod(const QString& selector, const QString& method,
                     const HtmlValue::Array& args = {}, ResultHandler done = {});
+    // Asks the page to measure its content (it forces a layout; not for pages
+    // being edited).
+    void measureContent();
     // Gives every table the border width.
     void setTableBorders(int width);
     // Sends one raw call; element operations and the above are built on it.

@@ -2,6 +2,7 @@
 #include "htmlui/htmldialog.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
@@ -55,6 +56,8 @@ private slots:
     void otherButtons_goToOnOtherButtonOrNowhere();
     void missingPage_answersCancel();
     void dialog_takesTitleAndPageSize();
+    void dialog_isPlacedByAlignment_data();
+    void dialog_isPlacedByAlignment();
     void createFeed_confirmEmpty_answersOkWithEmptyTexts();
     void createFeed_esc_answersCancelAndKeepsInfo();
     void createFeed_firstKeystrokes_goIntoTitle();
@@ -175,6 +178,40 @@ void TestHtmlDialog::dialog_takesTitleAndPageSize() {
     QCOMPARE(dialog.windowTitle(), u"Create RSS Feed"_s);
     QVERIFY(content.width() > 200 && content.height() > 100);
     QCOMPARE(dialog.size(), content);
+}
+
+void TestHtmlDialog::dialog_isPlacedByAlignment_data() {
+    QTest::addColumn<int>("alignment");
+    QTest::newRow("at x, y") << int(HtmlDialog::AlignAtPosition);
+    QTest::newRow("centred on the parent") << int(HtmlDialog::AlignOnParent);
+    QTest::newRow("centred on the screen") << int(HtmlDialog::AlignOnScreen);
+}
+
+void TestHtmlDialog::dialog_isPlacedByAlignment() {
+    QFETCH(int, alignment);
+    QWidget parent;
+    parent.setGeometry(200, 100, 800, 600);
+    parent.show();
+    HtmlDialog dialog(&parent);
+    dialog.setAlignment(HtmlDialog::Alignment(alignment));
+    dialog.setPosition(QPoint(30, 40));
+    QRect placed;
+    whenReady(dialog, [&] {
+        placed = dialog.frameGeometry();
+        dialog.reject();
+    });
+    dialog.showModal(page("buttons.html"));
+    QRect container = parent.frameGeometry();
+    if (alignment == HtmlDialog::AlignOnScreen)
+        container = parent.screen()->availableGeometry();
+    if (alignment == HtmlDialog::AlignAtPosition) {
+        QCOMPARE(placed.topLeft(), QPoint(30, 40));
+    } else {
+        // The window frame is only known once shown; allow for its width.
+        const QPoint off = placed.center() - container.center();
+        QVERIFY2(qAbs(off.x()) <= 4 && qAbs(off.y()) <= 4,
+                 qPrintable(u"%1,%2"_s.arg(off.x()).arg(off.y())));
+    }
 }
 
 void TestHtmlDialog::createFeed_confirmEmpty_answersOkWithEmptyTexts() {
