@@ -1,0 +1,55 @@
+// The editable HTML code of the current post, coloured, in the preview bar.
+#pragma once
+
+#include <QPlainTextEdit>
+
+class HtmlCodeHighlighter;
+class UiServices;
+
+class CHtmlCodeEdit final : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit CHtmlCodeEdit(UiServices* ui, QWidget* parent = nullptr);
+
+    // Shows a description laid out with line breaks around paragraphs and
+    // breaks; showing never counts as a change by the user.
+    void ShowText(const QString& description);
+    // The whole text as the user sees it, with LF line ends.
+    QString GetText() const;
+
+    // Every double quote becomes a single quote, as one undo step, written
+    // back once; false (and a beep) when there was none.
+    bool ReplaceQuotes();
+    // Removes the selection as one undo step.
+    void DeleteSelection();
+
+    // Edit commands while the preview has the focus; false for other ids.
+    bool handleCommand(int id);
+    bool commandStatus(int id, bool* enabled, bool* checked) const;
+
+    // The web address under a point of the viewport, or an empty text.
+    QString LinkAt(const QPoint& viewportPos) const;
+
+signals:
+    // The user changed the text (typing, pasting, undo, replace quotes).
+    void userChanged(const QString& text);
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void OnTextChanged();
+    void SetBackground(bool focused);
+
+    UiServices* m_ui;
+    HtmlCodeHighlighter* m_highlighter;
+    // Set while the program itself replaces the text.
+    bool m_settingText = false;
+    bool m_canRedo = false;
+    bool m_canUndo = false;
+};

@@ -1,0 +1,108 @@
+#include "postslistmodel.h"
+
+#include "document/postlistorder.h"
+#include "feed/rssfeed.h"
+#include "rowicons.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// The longest tip body the list ever showed; longer descriptions are cut.
+constexpr qsizetype TipBodyLimit = 1023;
+} // namespace
+
+PostsListModel::PostsListModel(CRssFeed* feed, const PostListOrder* order, QObject* parent)
+    : QAbstractTableModel(parent), m_feed(feed), m_order(order) {}
+
+void PostsListModel::Refill() {
+    beginResetModel();
+    m_rows = m_feed ? m_order->Count() : 0;
+    endResetModel();
+}
+
+void PostsListModel::RefreshRow(int row) {
+    if (row >= 0 && row < m_rows)
+        emit dataChanged(index(row, 0), index(row, 1));
+}
+
+int PostsListModel::PostOfRow(int row) const {
+    if (!m_feed || row < 0 || row >= m_rows)
+        return -1;
+    const int post = m_order->Entry(row);
+    return post >= 0 && post < m_feed->GetPostCount() ? post : -1;
+}
+
+int PostsListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int PostsListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 2;
+}
+
+QString PostsListModel::ToolTipText(const CRssFeed& feed, int post) {
+    QString title = feed.GetTitle(post);
+    const QString date = feed.GetPubDate(post);
+    if (!date.isEmpty())
+        title += u" ["_s + date + u"]"_s;
+    QString body = feed.GetDescriptionText(post).trimmed();
+    const QString link = feed.GetLink(post);
+    if (!link.isEmpty())
+        body += u"\n\n"_s + link;
+    body.truncate(TipBodyLimit);
+
+    QString html = u"<p style='white-space:pre-wrap'><b>"_s + title.toHtmlEscaped() + u"</b>"_s;
+    if (!body.trimmed().isEmpty())
+        html += u"<br>"_s + body.trimmed().toHtmlEscaped();
+    return html + u"</p>"_s;
+}
+
+QVariant PostsListModel::data(const QModelIndex& index, int role) const {
+    const int post = index.isValid() ? PostOfRow(index.row()) : -1;
+    if (post < 0)
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return index.column() == 0 ? m_feed->GetTitle(post) : m_feed->GetPubDate(post);
+    case Qt::DecorationRole:
+        if (index.column() == 0) {
+            const QIcon icon = RowIconForLink(m_feed->GetLink(post));
+            if (!icon.isNull())
+                return icon;
+        }
+        return QVariant();
+    case Qt::ToolTipRole:
+        return ToolTipText(*m_feed, post);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant PostsListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QVariant();
+    if (section == 0)
+        return u"Posts - Press Ctrl+F for filtering"_s;
+    if (section == 1)
+        return u"Date"_s;
+    return QVariant();
+}
+
+Qt::ItemFlags PostsListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == 0 && PostOfRow(index.row()) >= 0)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool PostsListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    const int post = index.isValid() ? PostOfRow(index.row()) : -1;
+    if (role != Qt::EditRole || index.column() != 0 || post < 0)
+        return false;
+    if (!m_feed->SetTitle(post, value.toString()))
+        return false;
+    RefreshRow(index.row());
+    emit titleRenamed(post);
+    return true;
+}

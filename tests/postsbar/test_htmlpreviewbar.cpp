@@ -1,0 +1,219 @@
+#include "postsbartestkit.h"
+
+#include "platform/commandids.h"
+#include "platform/previewbarvisible.h"
+#include "platform/settingsfile.h"
+#include "postsbar/barrssitems.h"
+#include "postsbar/htmlcodeedit.h"
+#include "postsbar/htmlcodehighlighter.h"
+#include "postsbar/htmlpreviewbar.h"
+
+#include <QMainWindow>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct PreviewFrame {
+    PreviewFrame() : doc(&ui) {
+        doc.AddView(&view);
+        doc.SetFrameHub(&hub);
+        preview = new CHtmlPreviewBar(&doc, &ui, &window);
+        window.addDockWidget(Qt::BottomDockWidgetArea, preview);
+        hub.listeners.append(preview);
+        window.resize(500, 400);
+        window.show();
+        path = WriteSampleFeed(dir, SamplePosts());
+        doc.OpenDocumentFile(path);
+        doc.NotifyViews(nullptr, HintSelectPost, 0);
+    }
+    QString Shown() const { return preview->CodeEdit()->GetText(); }
+
+    QTemporaryDir dir;
+    FakeUiServices ui;
+    CRSSEditDoc doc;
+    RecordingView view;
+    TestHub hub;
+    QMainWindow window;
+    CHtmlPreviewBar* preview = nullptr;
+    QString path;
+};
+
+// The colour the highlighter gave one character of the edit.
+QColor ColourAt(CHtmlCodeEdit* edit, int position) {
+    const QTextBlock block = edit->document()->findBlock(position);
+    const int offset = position - block.position();
+    for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
+        if (offset >= range.start && offset < range.start + range.length)
+            return range.format.foreground().color();
+    }
+    return QColor();
+}
+
+} // namespace
+
+class TestHtmlPreviewBar final : public QObject {
+    Q_OBJECT
+private slots:
+    void selectPost_showsCodeWithBreaksOnly();
+    void editorChange_refreshesAfterQuietTime();
+    void selectAfterEditorChange_showsAtOnce();
+    void typing_sendsDescriptionAtOnce();
+    void replaceQuotes_writesBackOnceAndUndoesInOneStep();
+    void replaceQuotesWithoutQuotes_beeps();
+    void highlighter_findsSpans_data();
+    void highlighter_findsSpans();
+    void highlighter_coloursTagsAndValues();
+    void linkClick_opensBrowser();
+    void closeButton_persistsHiddenPreview();
+    void commands_followSelection();
+};
+
+void TestHtmlPreviewBar::selectPost_showsCodeWithBreaksOnly() {
+    PreviewFrame f;
+    QCOMPARE(f.Shown(), u"<P>\nBee \"quoted\"\n</P>"_s);
+    QCOMPARE(f.doc.GetFeed().GetDescription(0), u"<P>Bee \"quoted\"</P>"_s);
+    QVERIFY(!f.doc.IsModified());
+}
+
+void TestHtmlPreviewBar::editorChange_refreshesAfterQuietTime() {
+    PreviewFrame f;
+    f.doc.NotifyViews(nullptr, HintSetDescription, u"<P>typed</P>"_s);
+    QTest::qWait(300);
+    QCOMPARE(f.Shown(), u"<P>\nBee \"quoted\"\n</P>"_s);
+    QTRY_COMPARE(f.Shown(), u"<P>\ntyped\n</P>"_s);
+}
+
+void TestHtmlPreviewBar::selectAfterEditorChange_showsAtOnce() {
+    PreviewFrame f;
+    f.doc.NotifyViews(nullptr, HintSetDescription, u"<P>typed</P>"_s);
+    f.doc.NotifyViews(nullptr, HintSelectPost, 1);
+    QCOMPARE(f.Shown(), u"<P>\nBig B\n</P>"_s);
+    QTest::qWait(1300);
+    QCOMPARE(f.Shown(), u"<P>\nBig B\n</P>"_s);
+}
+
+void TestHtmlPreviewBar::typing_sendsDescriptionAtOnce() {
+    PreviewFrame f;
+    CHtmlCodeEdit* edit = f.preview->CodeEdit();
+    edit->setFocus();
+    edit->moveCursor(QTextCursor::End);
+    QTest::keyClicks(edit, u"!"_s);
+    QVERIFY(f.doc.IsModified());
+    QCOMPARE(f.doc.GetFeed().GetDescription(0), u"<P>\nBee \"quoted\"\n</P>!"_s);
+    // The preview's own change is not handed back to it: its undo history survives.
+    QTest::qWait(1200);
+    QVERIFY(edit->document()->isUndoAvailable());
+    QCOMPARE(f.Shown(), u"<P>\nBee \"quoted\"\n</P>!"_s);
+}
+
+void TestHtmlPreviewBar::replaceQuotes_writesBackOnceAndUndoesInOneStep() {
+    PreviewFrame f;
+    f.doc.GetFeed().SetDescription(0, u"<a href=\"x\">\"y</a>"_s);
+    f.doc.NotifyViews(nullptr, HintSelectPost, 0);
+    CHtmlCodeEdit* edit = f.preview->CodeEdit();
+    QSignalSpy sent(edit, &CHtmlCodeEdit::userChanged);
+    QVERIFY(f.preview->handleCommand(ID_EDIT_REPLACE_QUOTES));
+    QCOMPARE(sent.count(), 1);
+    QCOMPARE(f.doc.GetFeed().GetDescription(0), u"<a href='x'>'y</a>"_s);
+    edit->undo();
+    QCOMPARE(f.Shown(), u"<a href=\"x\">\"y</a>"_s);
+    QCOMPARE(f.ui.beeps, 0);
+}
+
+void TestHtmlPreviewBar::replaceQuotesWithoutQuotes_beeps() {
+    PreviewFrame f;
+    f.doc.NotifyViews(nullptr, HintSelectPost, 1);
+    QVERIFY(!f.preview->CodeEdit()->ReplaceQuotes());
+    QCOMPARE(f.ui.beeps, 1);
+    QVERIFY(!f.doc.IsModified());
+}
+
+void TestHtmlPreviewBar::highlighter_findsSpans_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("tagStarts");
+    QTest::newRow("no tags") << u"plain text"_s << QList<int>{};
+    QTest::newRow("two tags") << u"<b>x</b>"_s << QList<int>{0, 4};
+    QTest::newRow("lone open ends the pass") << u"<b>x <i"_s << QList<int>{0};
+    QTest::newRow("tag over lines") << u"<a\nhref>"_s << QList<int>{0};
+}
+
+void TestHtmlPreviewBar::highlighter_findsSpans() {
+    QFETCH(QString, text);
+    QFETCH(QList<int>, tagStarts);
+    QList<int> starts;
+    for (const auto& span : HtmlCodeHighlighter::FindSpans(text, u'<', u'>'))
+        starts.append(span.start);
+    QCOMPARE(starts, tagStarts);
+}
+
+void TestHtmlPreviewBar::highlighter_coloursTagsAndValues() {
+    PreviewFrame f;
+    f.doc.GetFeed().SetDescription(0, u"<a href=\"x\">text \"q\" <i\nmore"_s);
+    f.doc.NotifyViews(nullptr, HintSelectPost, 0);
+    CHtmlCodeEdit* edit = f.preview->CodeEdit();
+    QCOMPARE(ColourAt(edit, 1), QColor(0, 0, 255));
+    QCOMPARE(ColourAt(edit, 8), QColor(0, 125, 0));
+    QCOMPARE(ColourAt(edit, 13), QColor());
+    QCOMPARE(ColourAt(edit, 18), QColor(0, 125, 0));
+    QCOMPARE(ColourAt(edit, 21), QColor());
+    // Closing the lone tag on the next line colours the line it opened on.
+    edit->moveCursor(QTextCursor::End);
+    QTest::keyClicks(edit, u">"_s);
+    QTRY_COMPARE(ColourAt(edit, 21), QColor(0, 0, 255));
+    QCOMPARE(ColourAt(edit, 25), QColor(0, 0, 255));
+}
+
+void TestHtmlPreviewBar::linkClick_opensBrowser() {
+    PreviewFrame f;
+    f.doc.GetFeed().SetDescription(0, u"see https://example.org/x now"_s);
+    f.doc.NotifyViews(nullptr, HintSelectPost, 0);
+    CHtmlCodeEdit* edit = f.preview->CodeEdit();
+    QTextCursor cursor(edit->document());
+    cursor.setPosition(10);
+    const QPoint point = edit->cursorRect(cursor).center() + QPoint(2, 0);
+    QCOMPARE(edit->LinkAt(point), u"https://example.org/x"_s);
+    QTest::mouseClick(edit->viewport(), Qt::LeftButton, {}, point);
+    QCOMPARE(f.ui.urls, QStringList{u"https://example.org/x"_s});
+}
+
+void TestHtmlPreviewBar::closeButton_persistsHiddenPreview() {
+    PreviewFrame f;
+    PreviewBarVisible::SetAndStore(1);
+    QVERIFY(f.preview->close());
+    QVERIFY(f.preview->isHidden());
+    QCOMPARE(ReadProfileNumber(SettingsIniPath(), u"Settings"_s, u"PreviewBar"_s, 1), 0);
+    PreviewBarVisible::Reload();
+    QCOMPARE(PreviewBarVisible::Get(), 0);
+    PreviewBarVisible::SetAndStore(1);
+}
+
+void TestHtmlPreviewBar::commands_followSelection() {
+    PreviewFrame f;
+    CHtmlCodeEdit* edit = f.preview->CodeEdit();
+    bool enabled = true;
+    QVERIFY(f.preview->commandStatus(ID_EDIT_CUT, &enabled, nullptr));
+    QVERIFY(!enabled);
+    QVERIFY(f.preview->commandStatus(ID_EDIT_SELECT_ALL, &enabled, nullptr));
+    QVERIFY(enabled);
+    QVERIFY(f.preview->handleCommand(ID_EDIT_SELECT_ALL));
+    QVERIFY(f.preview->commandStatus(ID_EDIT_SELECT_ALL, &enabled, nullptr));
+    QVERIFY(!enabled);
+    QVERIFY(f.preview->handleCommand(ID_EDIT_DELETE));
+    QCOMPARE(f.Shown(), QString());
+    QCOMPARE(f.doc.GetFeed().GetDescription(0), QString());
+    edit->undo();
+    QCOMPARE(f.Shown(), u"<P>\nBee \"quoted\"\n</P>"_s);
+    QVERIFY(!f.preview->commandStatus(ID_POST_COPY_TITLE, &enabled, nullptr));
+}
+
+int RunHtmlPreviewBarTests(int argc, char** argv) {
+    TestHtmlPreviewBar test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_htmlpreviewbar.moc"
