@@ -65,6 +65,11 @@ size_t onBody(char* data, size_t size, size_t count, void* userdata) {
         sink->overCap = true;
         return 0;
     }
+    // Opened with the first bytes, so an address that gives nothing leaves the file alone.
+    if (!sink->file->isOpen() && !sink->file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        sink->writeFailed = true;
+        return 0;
+    }
     if (sink->file->write(data, length) != length) {
         sink->writeFailed = true;
         return 0;
@@ -153,10 +158,6 @@ bool downloadToFile(const QString& url, const QString& destination, const Downlo
     result = DownloadFailure();
 
     QFile file(destination);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        result.kind = DownloadFailure::LocalFile;
-        return false;
-    }
     ensureCurlReady();
     CURL* curl = curl_easy_init();
     if (!curl) {
@@ -197,10 +198,13 @@ bool downloadToFile(const QString& url, const QString& destination, const Downlo
     }
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
-    if (!file.flush() && ok) {
+    // An empty body still leaves an empty file.
+    if (ok && !file.isOpen() && !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         ok = false;
+    if (file.isOpen() && !file.flush())
+        ok = false;
+    if (!ok && result.kind == DownloadFailure::None)
         result.kind = DownloadFailure::LocalFile;
-    }
     file.close();
     return ok;
 }

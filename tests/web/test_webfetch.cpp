@@ -106,6 +106,7 @@ void TestWebFetch::initTestCase() {
     s.page("/near", QByteArray(20010, ' ') + html("Near"), "text/html; charset=utf-8");
     s.page("/far", QByteArray(200000, ' ') + html("Far"), "text/html; charset=utf-8");
     s.page("/favicon.ico", "ICON", "image/x-icon");
+    s.page("/nothing", QByteArray(), "text/plain");
     s.route("/endless", [](const QByteArray&, int) {
         TestHttpServer::Response response;
         response.headers.append("Content-Type: text/html");
@@ -158,13 +159,15 @@ void TestWebFetch::download_boundedAndChecked_data() {
     QTest::newRow("five redirects followed")
         << u"/hop5"_s << false << true << int(DownloadFailure::None) << qint64(1) << qint64(1000);
     QTest::newRow("six redirects refused")
-        << u"/hop6"_s << false << false << int(DownloadFailure::TooManyRedirects) << qint64(0)
-        << qint64(0);
+        << u"/hop6"_s << false << false << int(DownloadFailure::TooManyRedirects) << qint64(3)
+        << qint64(3);
     QTest::newRow("redirect to file refused")
-        << u"/tofile"_s << false << false << int(DownloadFailure::RefusedScheme) << qint64(0)
-        << qint64(0);
+        << u"/tofile"_s << false << false << int(DownloadFailure::RefusedScheme) << qint64(3)
+        << qint64(3);
+    QTest::newRow("empty body truncates")
+        << u"/nothing"_s << false << true << int(DownloadFailure::None) << qint64(0) << qint64(0);
     QTest::newRow("error status") << u"/missing"_s << false << false
-                                  << int(DownloadFailure::HttpStatus) << qint64(0) << qint64(0);
+                                  << int(DownloadFailure::HttpStatus) << qint64(3) << qint64(3);
 }
 
 void TestWebFetch::download_boundedAndChecked() {
@@ -173,6 +176,9 @@ void TestWebFetch::download_boundedAndChecked() {
     QFETCH(qint64, minSize);
     QFETCH(qint64, maxSize);
     const QString file = m_home.filePath(u"download.bin"_s);
+    QFile old(file);
+    QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate) && old.write("old") == 3);
+    old.close();
     DownloadOptions options;
     options.limits = testLimits();
     if (capped)
