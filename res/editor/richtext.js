@@ -10,6 +10,8 @@
     const BLOCKS = ["p", "h1", "h2", "h3", "h4", "h5", "h6", "pre", "li", "div", "blockquote",
                     "address", "dd", "dt", "td", "th"];
     const UNDO_LIMIT = 300;
+    // Prefix that keeps a post's meta http-equiv from acting inside the face.
+    const DEFUSED = "x-orvan-inert-";
     // Typing within this many milliseconds of the last keystroke joins one undo step.
     const TYPING_JOIN_MS = 1500;
 
@@ -281,15 +283,13 @@
 
     // Elements whose http-equiv would act when inserted keep it under another name.
     function defuse(root) {
-        for (const m of root.querySelectorAll("meta[http-equiv]")) {
-            m.setAttribute("data-orvan-http-equiv", m.getAttribute("http-equiv"));
-            m.removeAttribute("http-equiv");
-        }
+        for (const m of root.querySelectorAll("meta[http-equiv]"))
+            m.setAttribute("http-equiv", DEFUSED + m.getAttribute("http-equiv"));
     }
 
     function serialize(root) {
         return root.innerHTML.replace(/\u200B/g, "")
-            .replace(/ data-orvan-http-equiv=/g, " http-equiv=");
+            .replace(/ http-equiv="x-orvan-inert-/g, " http-equiv=\"");
     }
 
     function saveHTML() {
