@@ -164,17 +164,31 @@ int detectedNameToCodePage(const QByteArray& detected) {
     return charsetToCodePage(QString::fromLatin1(name));
 }
 
-QByteArray convertToUtf8(const char* converterName, const char* bytes, qsizetype length) {
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UConverter, decltype(&ucnv_close)> converter(ucnv_open(converterName, &status),
+// By the table's name first; ICU knows many EBCDIC pages only by their IBM number.
+UConverter* openConverter(int codePage) {
+    const char* name = codePageToCharset(codePage);
+    if (!name)
+        return nullptr;
+    const QByteArray number = QByteArray::number(codePage);
+    const QByteArray candidates[] = {name, "windows-" + number, "cp" + number, "ibm-" + number,
+                                     "ibm-" + QByteArray::number(codePage % 10000)};
+    for (const QByteArray& candidate : candidates) {
+        UErrorCode status = U_ZERO_ERROR;
+        UConverter* converter = ucnv_open(candidate.constData(), &status);
+        if (U_SUCCESS(status) && converter)
+            return converter;
+    }
+    return nullptr;
+}
+
+QByteArray convertToUtf8(int codePage, const char* bytes, qsizetype length) {
+    std::unique_ptr<UConverter, decltype(&ucnv_close)> converter(openConverter(codePage),
                                                                  ucnv_close);
-    if (U_FAILURE(status) || !converter)
+    if (!converter || length == 0)
         return QByteArray();
-    if (length == 0)
-        return QByteArray();
+    UErrorCode status = U_ZERO_ERROR;
     // Every byte gives at most one surrogate pair.
     QString text(length * 2, Qt::Uninitialized);
-    status = U_ZERO_ERROR;
     const int32_t written = ucnv_toUChars(converter.get(), reinterpret_cast<UChar*>(text.data()),
                                           int32_t(text.size()), bytes, int32_t(length), &status);
     if (U_FAILURE(status))
@@ -235,10 +249,7 @@ QByteArray pageBytesToUtf8(const QByteArray& bytes, int codePage) {
     const qsizetype length = zero < 0 ? bytes.size() : zero;
     if (codePage == 65001)
         return bytes.left(length);
-    const char* name = codePageToCharset(codePage);
-    if (!name)
-        return QByteArray();
-    return convertToUtf8(name, bytes.constData(), length);
+    return convertToUtf8(codePage, bytes.constData(), length);
 }
 
 QByteArray pageToUtf8(const QString& filePath, int codePage) {
