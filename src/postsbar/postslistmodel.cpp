@@ -4,11 +4,23 @@
 #include "feed/rssfeed.h"
 #include "rowicons.h"
 
+#include <QPixmap>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 // The longest tip body the list ever showed; longer descriptions are cut.
 constexpr qsizetype TipBodyLimit = 1023;
+
+// A row without an icon keeps the icon's room, so all titles line up.
+const QIcon& BlankIcon() {
+    static const QIcon icon = [] {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        return QIcon(pixmap);
+    }();
+    return icon;
+}
 } // namespace
 
 PostsListModel::PostsListModel(CRssFeed* feed, const PostListOrder* order, QObject* parent)
@@ -68,8 +80,7 @@ QVariant PostsListModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
         if (index.column() == 0) {
             const QIcon icon = RowIconForLink(m_feed->GetLink(post));
-            if (!icon.isNull())
-                return icon;
+            return icon.isNull() ? BlankIcon() : icon;
         }
         return QVariant();
     case Qt::ToolTipRole:
