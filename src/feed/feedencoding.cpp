@@ -12,14 +12,28 @@ bool StartsWith(const char* data, size_t size, const char* prefix, size_t n) {
 
 // The value of the encoding pseudo-attribute of an XML declaration, or empty.
 QByteArray DeclaredEncoding(const char* data, size_t size) {
-    if (!StartsWith(data, size, "<?xml", 5))
+    while (size > 0 && (*data == ' ' || *data == '\t' || *data == '\r' || *data == '\n')) {
+        ++data;
+        --size;
+    }
+    if (!StartsWith(data, size, "<?xml", 5) || size < 6 ||
+        (data[5] != ' ' && data[5] != '\t' && data[5] != '\r' && data[5] != '\n'))
         return QByteArray();
     const QByteArray head(data, static_cast<qsizetype>(std::min<size_t>(size, 1024)));
     const qsizetype end = head.indexOf("?>");
     if (end < 0)
         return QByteArray();
     const QByteArray declaration = head.left(end);
-    qsizetype pos = declaration.indexOf("encoding");
+    // The pseudo-attribute stands after white space, as an attribute would.
+    qsizetype pos = -1;
+    for (qsizetype at = declaration.indexOf("encoding"); at >= 0;
+         at = declaration.indexOf("encoding", at + 1)) {
+        const char before = declaration[at - 1];
+        if (before == ' ' || before == '\t' || before == '\r' || before == '\n') {
+            pos = at;
+            break;
+        }
+    }
     if (pos < 0)
         return QByteArray();
     pos += 8;
@@ -40,6 +54,21 @@ QByteArray DeclaredEncoding(const char* data, size_t size) {
     if (close < 0)
         return QByteArray();
     return declaration.mid(pos + 1, close - pos - 1).trimmed();
+}
+
+// The form XML allows for an encoding name; ICU would read more (options
+// after a comma, stray characters) than a file may declare.
+bool IsEncodingName(const QString& name) {
+    if (name.isEmpty() || !name[0].isLetter() || name[0].unicode() > 0x7F)
+        return false;
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        const bool ok = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') ||
+                        (u >= '0' && u <= '9') || u == '.' || u == '_' || u == '-';
+        if (!ok)
+            return false;
+    }
+    return true;
 }
 
 struct Converter {
@@ -63,6 +92,13 @@ struct Converter {
 
 } // namespace
 
+bool IsUtf8Name(const QByteArray& declared) {
+    const QByteArray lower = declared.trimmed().toLower();
+    // A declaration read byte by byte cannot be UTF-16, whatever it says.
+    return lower.isEmpty() || lower == "utf-8" || lower == "utf8" || lower.startsWith("utf-16") ||
+           lower == "ucs-2" || lower == "unicode";
+}
+
 FeedEncoding SniffEncoding(const char* data, size_t size) {
     FeedEncoding encoding;
     if (StartsWith(data, size, "\xEF\xBB\xBF", 3)) {
@@ -85,10 +121,7 @@ FeedEncoding SniffEncoding(const char* data, size_t size) {
     if (StartsWith(data, size, "\0<\0?", 4))
         return utf16("UTF-16BE", 0);
     const QByteArray declared = DeclaredEncoding(data, size);
-    const QByteArray lower = declared.toLower();
-    // A declaration read byte by byte cannot be UTF-16, whatever it says.
-    if (declared.isEmpty() || lower == "utf-8" || lower == "utf8" || lower.startsWith("utf-16") ||
-        lower == "ucs-2" || lower == "unicode")
+    if (IsUtf8Name(declared))
         return encoding;
     encoding.isUtf8 = false;
     encoding.name = QString::fromLatin1(declared);
@@ -97,8 +130,8 @@ FeedEncoding SniffEncoding(const char* data, size_t size) {
 
 bool DecodeToUtf8(const FeedEncoding& encoding, const char* data, size_t size, QByteArray& utf8,
                   QString& reason) {
-    Converter converter(encoding.name.toLatin1());
-    if (!converter.handle) {
+    Converter converter(IsEncodingName(encoding.name) ? encoding.name.toLatin1() : QByteArray());
+    if (!converter.handle || !IsEncodingName(encoding.name)) {
         reason = QStringLiteral("unknown encoding \"%1\"").arg(encoding.name);
         return false;
     }
@@ -108,6 +141,10 @@ bool DecodeToUtf8(const FeedEncoding& encoding, const char* data, size_t size, Q
     if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) {
         reason = QStringLiteral("cannot decode the text as %1").arg(encoding.name);
         return false;
+    }
+    if (length == 0) {
+        utf8.clear();
+        return true;
     }
     QString text(length, Qt::Uninitialized);
     status = U_ZERO_ERROR;
@@ -139,6 +176,10 @@ bool EncodeFromUtf8(const QString& name, bool withBom, const QByteArray& utf8, Q
                         static_cast<int32_t>(text.size()), &status);
     if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
         return false;
+    if (length == 0) {
+        out.clear();
+        return true;
+    }
     out.resize(length);
     status = U_ZERO_ERROR;
     ucnv_resetFromUnicode(converter.handle);

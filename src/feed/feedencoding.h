@@ -16,6 +16,8 @@ struct FeedEncoding {
     QString name;
 };
 
+// True for an encoding name (or none) whose file goes to the parser as UTF-8.
+bool IsUtf8Name(const QByteArray& declared);
 // Looks at the byte-order mark, the first bytes and the XML declaration.
 FeedEncoding SniffEncoding(const char* data, size_t size);
 // False with a reason when the encoding is not known.

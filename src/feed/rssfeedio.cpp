@@ -229,6 +229,25 @@ bool CRssFeed::LoadBuffer(char* buffer, size_t size, QString* error,
         Clear();
         return false;
     }
+    // The declaration the parser read must name the encoding the bytes were
+    // decoded with; otherwise a saved file would be read back differently.
+    if (!encoding.utf16) {
+        const pugi::xml_node declaration = child("xml");
+        const QByteArray declared =
+            declaration.type() == pugi::node_declaration
+                ? QByteArray(declaration.attribute("encoding").value()).trimmed()
+                : QByteArray();
+        const bool agrees =
+            encoding.isUtf8 ? IsUtf8Name(declared)
+                            : declared.compare(encoding.name.toLatin1(), Qt::CaseInsensitive) == 0;
+        if (!agrees) {
+            if (error)
+                *error =
+                    QStringLiteral("the XML declaration is not at the start or cannot be read");
+            Clear();
+            return false;
+        }
+    }
     CondenseTree(*this);
     RebuildIndex();
     m_bom = encoding.bomSize > 0;
