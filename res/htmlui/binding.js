@@ -26,6 +26,21 @@
 // batch always carries a fresh snapshot, so C++ never sees an event before the
 // state it follows from. orvan.changed() asks for a push without an event.
 // orvan.UNDEFINED is the undefined value in values and method answers.
+//
+// The snapshot C++ reads holds: the title; the focused element (id, name,
+// tag); the value of every named control (first of a name wins); for every
+// element with an id its tag, control type, attributes, checked and focused
+// state, inner HTML, text, control value and option values; and every
+// behaviour's published state. An element marked data-snapshot="none" keeps
+// only tag, type, attributes and states (use it for large editable bodies
+// whose behaviour publishes what C++ needs). Content size is measured only on
+// the host's request, since it forces layout.
+//
+// Control types: 0 none, 1 unknown (hidden input), 2 edit, 3 numeric,
+// 4 button, 5 checkbox, 6 radio, 7 multiple select, 8 select, 9 textarea,
+// 11 HTML area (contenteditable, or an element with a behaviour), 12 link.
+// Radio and checkbox groups are the like-named members under the control's
+// parent element, so keep a group's members side by side.
 "use strict";
 
 (function () {

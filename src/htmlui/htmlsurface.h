@@ -12,7 +12,9 @@
 // res/htmlui/binding.js documents the page side. Calls into the page are
 // asynchronous and run in order; everything read synchronously comes from the
 // snapshot the page pushes with every change and before every event. flush()
-// waits until the page has answered every call made so far.
+// waits until the page has answered every call made so far (it runs a nested
+// event loop, as does waitUntilLoaded; keys and mouse input reach the page on
+// another channel, so tests wait for their effect with QTRY_* on the snapshot).
 #pragma once
 
 #include "htmlui/htmlelement.h"
