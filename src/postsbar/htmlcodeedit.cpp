@@ -218,18 +218,13 @@ void CHtmlCodeEdit::focusOutEvent(QFocusEvent* event) {
 
 void CHtmlCodeEdit::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
-    const bool breaksGroup = key == Qt::Key_Return || key == Qt::Key_Enter ||
-                             key == Qt::Key_Space || key == Qt::Key_Delete;
-    if (!breaksGroup) {
-        QPlainTextEdit::keyPressEvent(event);
-        return;
-    }
-    // An edit block never merges with the typing around it, so undo goes
-    // back word by word and line by line.
-    QTextCursor block(document());
-    block.beginEditBlock();
+    // The document only merges typing into the last undo step while it is
+    // modified: clearing the flag ends the typing run, so undo goes back word
+    // by word and line by line.
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space ||
+        key == Qt::Key_Delete)
+        document()->setModified(false);
     QPlainTextEdit::keyPressEvent(event);
-    block.endEditBlock();
 }
 
 QString CHtmlCodeEdit::LinkAt(const QPoint& viewportPos) const {

@@ -6,12 +6,15 @@
 #include "postsbar/postslistview.h"
 #include "postsbar/rowicons.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -80,6 +83,8 @@ private slots:
     void filter_appliesOnceAfterLastKey();
     void filterEscape_emptiesThenCloses();
     void filterWithoutMatch_beepsAndShowsRed();
+    void popupMenus_offerPostCommands_data();
+    void popupMenus_offerPostCommands();
     void rowIconKey_followsLink_data();
     void rowIconKey_followsLink();
 };
@@ -296,6 +301,56 @@ void TestBarRssItems::filterWithoutMatch_beepsAndShowsRed() {
     f.bar->FilterBox()->setText(u"post"_s);
     QTRY_COMPARE(f.bar->Model()->rowCount(), 4);
     QVERIFY(f.bar->FilterBox()->palette().color(QPalette::Text) != QColor(255, 0, 0));
+}
+
+void TestBarRssItems::popupMenus_offerPostCommands_data() {
+    QTest::addColumn<bool>("header");
+    QTest::addColumn<QList<int>>("ids");
+    QTest::newRow("header") << true
+                            << QList<int>{ID_SORT_BY_POSITION, ID_SORT_BY_TITLE, ID_SORT_BY_DATE,
+                                          ID_POST_COPY_TITLE, ID_POST_COPY_AS_XML};
+    QTest::newRow("list") << false << QList<int>{ID_POST_ADD,        ID_POST_RENAME,
+                                                 ID_POST_DUPLICATE,  ID_POST_DUPLICATE_DELETE,
+                                                 ID_POST_DELETE,     ID_POST_BACK,
+                                                 ID_POST_FORWARD,    ID_SORT_BY_POSITION,
+                                                 ID_SORT_BY_TITLE,   ID_SORT_BY_DATE,
+                                                 ID_POST_FILTERING,  ID_POST_COPY_TITLE,
+                                                 ID_POST_COPY_AS_XML};
+}
+
+void TestBarRssItems::popupMenus_offerPostCommands() {
+    QFETCH(bool, header);
+    QFETCH(QList<int>, ids);
+    Frame f;
+    QVERIFY(f.Open(SamplePosts()));
+    QList<int> offered;
+    bool sortByPositionChecked = false;
+    QTimer::singleShot(200, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            offered.append(action->data().toInt());
+            if (action->data().toInt() == ID_SORT_BY_POSITION)
+                sortByPositionChecked = action->isChecked();
+        }
+        // Chosen: sort by title, which the bar hands on to the document.
+        for (QAction* action : menu->actions()) {
+            if (action->data().toInt() == ID_SORT_BY_TITLE)
+                menu->setActiveAction(action);
+        }
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    if (header)
+        emit f.bar->ListView()->headerMenuRequested(QPoint(10, 10));
+    else
+        emit f.bar->ListView()->listMenuRequested(QPoint(10, 10));
+    QCOMPARE(offered, ids);
+    QVERIFY(sortByPositionChecked);
+    QCOMPARE(f.doc.GetSortMode(), PostSortMode::ByTitle);
+    QCOMPARE(f.Titles(), (QStringList{u"B"_s, u"a"_s, u"b"_s}));
 }
 
 void TestBarRssItems::rowIconKey_followsLink_data() {

@@ -63,6 +63,7 @@ private slots:
     void editorChange_refreshesAfterQuietTime();
     void selectAfterEditorChange_showsAtOnce();
     void typing_sendsDescriptionAtOnce();
+    void typing_undoesWordByWord();
     void replaceQuotes_writesBackOnceAndUndoesInOneStep();
     void replaceQuotesWithoutQuotes_beeps();
     void highlighter_findsSpans_data();
@@ -109,6 +110,20 @@ void TestHtmlPreviewBar::typing_sendsDescriptionAtOnce() {
     QTest::qWait(1200);
     QVERIFY(edit->document()->isUndoAvailable());
     QCOMPARE(f.Shown(), u"<P>\nBee \"quoted\"\n</P>!"_s);
+}
+
+void TestHtmlPreviewBar::typing_undoesWordByWord() {
+    PreviewFrame f;
+    f.doc.NotifyViews(nullptr, HintSelectPost, 2);
+    CHtmlCodeEdit* edit = f.preview->CodeEdit();
+    edit->setFocus();
+    QTest::keyClicks(edit, u"ab cd"_s);
+    QCOMPARE(f.Shown(), u"ab cd"_s);
+    edit->undo();
+    QCOMPARE(f.Shown(), u"ab"_s);
+    QCOMPARE(f.doc.GetFeed().GetDescription(2), u"ab"_s);
+    edit->undo();
+    QCOMPARE(f.Shown(), QString());
 }
 
 void TestHtmlPreviewBar::replaceQuotes_writesBackOnceAndUndoesInOneStep() {
