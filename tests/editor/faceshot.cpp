@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <QWebEnginePage>
 
 using namespace Qt::StringLiterals;
 
@@ -41,8 +42,11 @@ int main(int argc, char** argv) {
     window.move(40, 40);
     window.show();
     view->waitUntilLoaded();
-    doc.NotifyViews(nullptr, HintSelectPost, 0);
+    // Optional: the post to show, then a script to run in the face (e.g. to open a drop-down).
+    doc.NotifyViews(nullptr, HintSelectPost, argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 0);
     view->FocusBody();
+    if (argc > 4)
+        view->surface()->page()->runJavaScript(QString::fromLocal8Bit(argv[4]));
     if (argc > 2)
         QTimer::singleShot(QString::fromLocal8Bit(argv[2]).toInt(), &app, &QApplication::quit);
     return app.exec();

@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QtTest>
 
 #include <memory>
@@ -351,6 +352,22 @@ private slots:
         QVERIFY(m_view->handleCommand(ID_EDIT_REDO));
         m_view->surface()->flush();
         QCOMPARE(bodyHtml(m_view.get()), u"<p><strong>one</strong> two</p>"_s);
+    }
+
+    void typedKeys_undoInOneStep() {
+        openWithBody(u"<p>ab</p>"_s);
+        selectInBody(m_view.get(), u"p"_s, 2);
+        QWidget* keys = m_view->surface()->view()->focusProxy();
+        QVERIFY(keys);
+        keys->setFocus();
+        QTest::keyClicks(keys, u"cd"_s);
+        QTRY_COMPARE(m_doc->GetFeed().GetDescription(1), u"<p>abcd</p>"_s);
+        QTRY_VERIFY(m_view->action(ID_EDIT_UNDO)->isEnabled());
+        QVERIFY(m_view->handleCommand(ID_EDIT_UNDO));
+        QTRY_COMPARE(m_doc->GetFeed().GetDescription(1), u"<p>ab</p>"_s);
+        // The browser's own undo key goes to the same history.
+        QTest::keyClick(keys, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(m_doc->GetFeed().GetDescription(1), u"<p>abcd</p>"_s);
     }
 
     void insertHtml_isUndoable() {
