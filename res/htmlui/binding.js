@@ -57,6 +57,7 @@
     const EXTERNAL_SCHEMES = ["http:", "https:", "mailto:", "ftp:"];
 
     let bridge = null;
+    let generation = -1;
     let lastSeq = 0;
     let scheduled = false;
     let events = [];
@@ -311,7 +312,7 @@
     function push() {
         scheduled = false;
         if (!bridge) return;
-        const message = { seq: lastSeq, state: snapshot(), results, events };
+        const message = { generation, seq: lastSeq, state: snapshot(), results, events };
         results = [];
         events = [];
         bridge.post(JSON.stringify(encode(message)));
@@ -506,6 +507,7 @@
         attachBehaviours();
         new QWebChannel(qt.webChannelTransport, (channel) => {
             bridge = channel.objects.htmlBridge;
+            generation = bridge.generation;
             bridge.deliver.connect(onCall);
             schedule();
         });

@@ -101,6 +101,9 @@ bool HtmlDialog::handleSurfaceEvent(const HtmlEvent& event) {
         return false;
     if (event.name.isEmpty())
         return false;
+    // A second click queued behind the one that closed the dialog changes nothing.
+    if (!isVisible())
+        return true;
     const int code = resultCodeForName(event.name);
     if (code == 0)
         return onOtherButton(event);

@@ -122,6 +122,7 @@ void HtmlSurface::beginLoad() {
     m_handlers.clear();
     m_pending.clear();
     m_ackSeq = m_nextSeq - 1;
+    m_bridge->setGeneration(m_generation);
     m_page->m_allowLoad = true;
 }
 
@@ -199,6 +200,8 @@ void HtmlSurface::deliver(const QJsonObject& call) {
 void HtmlSurface::onPosted(const QString& json) {
     const int generation = m_generation;
     const QJsonObject message = QJsonDocument::fromJson(json.toUtf8()).object();
+    if (message.value(u"generation"_s).toInt(-1) != m_generation)
+        return;
     applyState(message.value(u"state"_s).toObject());
     const bool first = !m_ready;
     if (first) {

@@ -1,6 +1,7 @@
 #include "htmlui/htmlsurface.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -55,6 +56,7 @@ class TestHtmlSurface final : public QObject {
 private slots:
     void initTestCase();
     void loadPage_missingResourceFails();
+    void loadHtml_runsBindingFromBase();
     void getValues_readsByControlType_data();
     void getValues_readsByControlType();
     void setValues_groupRules_data();
@@ -85,6 +87,24 @@ void TestHtmlSurface::loadPage_missingResourceFails() {
     QVERIFY(!surface.loadPage(page("nothing.html")));
     QVERIFY(!surface.loadPage(QUrl(u"https://www.orvan.example/"_s)));
     QVERIFY(!surface.isLoaded());
+}
+
+void TestHtmlSurface::loadHtml_runsBindingFromBase() {
+    HtmlSurface surface;
+    QFile file(u":/testpages/controls.html"_s);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray html = file.readAll();
+    html.replace("<title>Controls", "<title>From bytes");
+    surface.loadHtml(html, page("controls.html"));
+    QVERIFY(surface.waitUntilLoaded());
+    QCOMPARE(surface.title(), u"From bytes"_s);
+    QCOMPARE(surface.snapshot(u"counter"_s).value(u"attached"_s), HtmlValue(true));
+    // A second load starts over: the old page's state is gone once the new one publishes.
+    QVERIFY(surface.loadPage(page("buttons.html")));
+    QVERIFY(!surface.isLoaded());
+    QVERIFY(surface.waitUntilLoaded());
+    QCOMPARE(surface.title(), u"Buttons"_s);
+    QVERIFY(surface.snapshot(u"counter"_s).isUndefined());
 }
 
 void TestHtmlSurface::getValues_readsByControlType_data() {
