@@ -45,9 +45,6 @@ CBarRssItems::CBarRssItems(CRSSEditDoc* doc, UiServices* ui, QWidget* parent)
 
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected) { OnSelectionChanged(selected); });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        // The selection model is the same object after a reset; keep listening.
-    });
     connect(m_model, &PostsListModel::titleRenamed, this, &CBarRssItems::OnTitleRenamed);
     connect(m_list, &PostsListView::goToEditor, this,
             [this] { m_doc->NotifyViews(this, HintFocusEditor, 0); });
@@ -308,15 +305,8 @@ void CBarRssItems::LayoutColumns() {
     const int dateWidth = header->sectionSize(1);
     const int available = m_list->viewport()->width();
     // Titles get what the date leaves; long titles are cut rather than the date.
-    m_list->resizeColumnToContents(0);
-    if (header->sectionSize(0) + dateWidth != available)
-        header->resizeSection(0, std::max(available - dateWidth, header->minimumSectionSize()));
+    header->resizeSection(0, std::max(available - dateWidth, header->minimumSectionSize()));
     header->blockSignals(blocked);
-}
-
-void CBarRssItems::resizeEvent(QResizeEvent* event) {
-    QDockWidget::resizeEvent(event);
-    LayoutColumns();
 }
 
 // --- Commands ---------------------------------------------------------------------

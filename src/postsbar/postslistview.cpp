@@ -133,6 +133,13 @@ bool PostsListView::event(QEvent* event) {
     return QTreeView::event(event);
 }
 
+bool PostsListView::viewportEvent(QEvent* event) {
+    const bool handled = QTreeView::viewportEvent(event);
+    if (event->type() == QEvent::Resize)
+        emit viewportResized();
+    return handled;
+}
+
 void PostsListView::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !IsEditing()) {
         emit goToEditor();

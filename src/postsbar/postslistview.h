@@ -27,9 +27,12 @@ signals:
     void goToEditor();
     void listMenuRequested(const QPoint& globalPos);
     void headerMenuRequested(const QPoint& globalPos);
+    // The rows' area changed size (the list resized, a scroll bar came or went).
+    void viewportResized();
 
 protected:
     bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
