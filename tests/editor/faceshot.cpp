@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     window.show();
     view->waitUntilLoaded();
     // Optional: the post to show, then a script to run in the face (e.g. to open a drop-down).
-    doc.NotifyViews(nullptr, HintSelectPost, argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 0);
+    doc.NotifyViews(nullptr, HintSelectPost,
+                    argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 0);
     view->FocusBody();
     if (argc > 4)
         view->surface()->page()->runJavaScript(QString::fromLocal8Bit(argv[4]));

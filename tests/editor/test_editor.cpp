@@ -9,7 +9,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QEventLoop>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
@@ -160,7 +162,9 @@ private slots:
         open(1);
         const HtmlElement link = m_view->surface()->findById(u"select_link"_s);
         const QStringList options =
-            runJs(m_view.get(), u"Array.from(document.querySelectorAll('#select_link option'), o => o.textContent)"_s)
+            runJs(
+                m_view.get(),
+                u"Array.from(document.querySelectorAll('#select_link option'), o => o.textContent)"_s)
                 .toStringList();
         const QStringList links = m_doc->GetFeed().GetAllLinks();
         QVERIFY(links.size() >= 2);
@@ -306,8 +310,10 @@ private slots:
         QCOMPARE(runJs(m_view.get(), u"document.querySelector('#select_link input').placeholder"_s)
                      .toString(),
                  u"<Enter link to article here...>"_s);
-        QVERIFY(runJs(m_view.get(), u"document.querySelector('#select_link input').matches(':placeholder-shown')"_s)
-                    .toBool());
+        QVERIFY(
+            runJs(m_view.get(),
+                  u"document.querySelector('#select_link input').matches(':placeholder-shown')"_s)
+                .toBool());
     }
 
     void addPost_keepsAuthorAndNeverStoresPlaceholder() {
@@ -368,6 +374,46 @@ private slots:
         // The browser's own undo key goes to the same history.
         QTest::keyClick(keys, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QTRY_COMPARE(m_doc->GetFeed().GetDescription(1), u"<p>abcd</p>"_s);
+    }
+
+    void pasteCommand_insertsClipboardAndUndoes() {
+        openWithBody(u"<p>ab</p>"_s);
+        selectInBody(m_view.get(), u"p"_s, 1);
+        m_view->surface()->view()->focusProxy()->setFocus();
+        QGuiApplication::clipboard()->setText(u"zz"_s);
+        QVERIFY(m_view->handleCommand(ID_EDIT_PASTE));
+        QTRY_COMPARE(m_doc->GetFeed().GetDescription(1), u"<p>azzb</p>"_s);
+        QTRY_VERIFY(m_view->action(ID_EDIT_UNDO)->isEnabled());
+        QVERIFY(m_view->handleCommand(ID_EDIT_UNDO));
+        QTRY_COMPARE(m_doc->GetFeed().GetDescription(1), u"<p>ab</p>"_s);
+    }
+
+    void toolbarButtons_reachTheView() {
+        openWithBody(u"<p>one <a href=\"https://x.example/\">two</a></p>"_s);
+        QSignalSpy requested(m_view.get(), &CRSSEditView::commandRequested);
+        selectInBody(m_view.get(), u"a"_s, 0, 3);
+        QTRY_VERIFY(m_view->CanEditLink());
+        m_view->surface()->flush();
+        runJs(m_view.get(), u"document.getElementById('tb_hyperlink').click()"_s);
+        QTRY_COMPARE(requested.size(), 1);
+        QCOMPARE(requested.at(0).at(0).toInt(), int(ID_INSERT_HYPERLINK));
+        runJs(m_view.get(), u"document.getElementById('tb_strikeout').click()"_s);
+        QTRY_COMPARE(m_doc->GetFeed().GetDescription(1),
+                     u"<p>one <a href=\"https://x.example/\"><s>two</s></a></p>"_s);
+        QVERIFY(m_doc->IsModified());
+        QTRY_VERIFY(m_view->action(ID_FORMAT_STRIKEOUT)->isChecked());
+    }
+
+    void printToPdf_rendersThePost() {
+        open(0);
+        QByteArray pdf;
+        bool done = false;
+        m_view->printToPdf([&](const QByteArray& bytes) {
+            pdf = bytes;
+            done = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
+        QVERIFY(pdf.startsWith("%PDF"));
     }
 
     void insertHtml_isUndoable() {
