@@ -1,20 +1,12 @@
 // Commands that read a feed: count, list, get, print, save-as.
 #include "clicommand.h"
 
+#include "feed/postlisting.h"
 #include "feed/rssfeed.h"
 
 #include <QHash>
 
 namespace {
-
-// Tab, CR and LF inside a field would break the line-per-post output.
-QString Field(QString text) {
-    for (QChar& c : text) {
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
-            c = QLatin1Char(' ');
-    }
-    return text;
-}
 
 int RunCount(const QStringList& args) {
     if (args.size() != 1)
@@ -33,7 +25,6 @@ int RunList(const QStringList& args) {
     QString path;
     PostOrder order = PostOrder::ByPosition;
     QString filter;
-    bool filtered = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--sort") || arg == QLatin1String("--filter")) {
@@ -41,8 +32,7 @@ int RunList(const QStringList& args) {
                 return UsageError(name);
             const QString value = args[++i];
             if (arg == QLatin1String("--filter")) {
-                filter = value.trimmed().toLower();
-                filtered = true;
+                filter = value;
             } else if (value == QLatin1String("position")) {
                 order = PostOrder::ByPosition;
             } else if (value == QLatin1String("title")) {
@@ -64,16 +54,7 @@ int RunList(const QStringList& args) {
     CRssFeed feed;
     if (!LoadFeedOrReport(feed, path))
         return ExitLoad;
-    QString out;
-    for (int index : feed.SortedIndices(order)) {
-        const QString title = feed.GetTitle(index);
-        if (filtered && !filter.isEmpty() && !title.toLower().contains(filter))
-            continue;
-        out += QString::number(index) + QLatin1Char('\t') + Field(title) + QLatin1Char('\t') +
-               Field(feed.GetPubDate(index)) + QLatin1Char('\t') + Field(feed.GetLink(index)) +
-               QLatin1Char('\n');
-    }
-    PrintOut(out);
+    PrintOutBytes(FormatPostList(feed, order, filter));
     return ExitOk;
 }
 

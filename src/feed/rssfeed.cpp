@@ -57,6 +57,10 @@ pugi::xml_node CRssFeed::FieldNode(int index, const char* name) const {
     return GetItemNode(index).child(name);
 }
 
+const char* CRssFeed::GetFieldUtf8(int index, const char* name) const {
+    return ElementText(FieldNode(index, name));
+}
+
 QString CRssFeed::FieldText(int index, const char* name) const {
     const pugi::xml_node field = FieldNode(index, name);
     return field ? QString::fromUtf8(ElementText(field)) : QString();

@@ -67,6 +67,9 @@ public:
     QString GetDescription(int index) const;
     QString GetPubDate(int index) const;
     QString GetGuid(int index) const;
+    // The UTF-8 text of a field as it stands in the tree, without a copy;
+    // "" when the post or the element is missing. Valid until the tree changes.
+    const char* GetFieldUtf8(int index, const char* name) const;
     // The description with &, <, >, " escaped, as "Copy Post As XML" puts it.
     QString GetDescriptionXml(int index) const;
     // The description with tags removed and a few entities decoded.

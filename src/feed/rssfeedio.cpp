@@ -7,6 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <array>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <cstring>
 
 namespace {
@@ -16,44 +20,65 @@ constexpr unsigned int kParseOptions =
     pugi::parse_comments | pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype |
     pugi::parse_trim_pcdata;
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
+// 1 for the four white-space characters of XML.
+constexpr auto kSpace = [] {
+    std::array<unsigned char, 256> table{};
+    table[' '] = table['\t'] = table['\n'] = table['\r'] = 1;
+    return table;
+}();
 
 // Inner runs of white space in plain text become one blank (the ends were
-// trimmed by the parser, and white-space-only text was never kept).
-void CondenseText(pugi::xml_node node) {
-    const char* value = node.value();
-    const char* p = value;
-    for (; *p; ++p) {
-        if (IsSpace(*p) && (*p != ' ' || IsSpace(p[1])))
-            break;
-    }
-    if (!*p)
+// trimmed by the parser, and white-space-only text was never kept). Right
+// after an in-place parse every value lies in the buffer the document owns,
+// so the shorter text is written over the old one where it stands; end is
+// the end of that buffer.
+void CondenseText(pugi::xml_node node, const char* begin, const char* end) {
+    char* p = const_cast<char*>(node.value());
+    if (p < begin || p >= end)
         return;
-    std::string condensed(value, static_cast<size_t>(p - value));
-    condensed.reserve(std::strlen(value));
-    bool inRun = false;
-    for (; *p; ++p) {
-        if (IsSpace(*p)) {
-            inRun = true;
-            continue;
+    char* out = p;
+    unsigned previous = 0;
+    for (;;) {
+#ifdef __SSE2__
+        // Sixteen characters at a time while they hold neither a line break,
+        // a tab, the end of the text nor two blanks in a row.
+        if (previous == 0 && end - p >= 17) {
+            const __m128i blank = _mm_set1_epi8(' ');
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+            const __m128i lowX = _mm_cmpeq_epi8(_mm_max_epu8(x, blank), blank);
+            const __m128i lowY = _mm_cmpeq_epi8(_mm_max_epu8(y, blank), blank);
+            const __m128i blankX = _mm_cmpeq_epi8(x, blank);
+            const __m128i special =
+                _mm_or_si128(_mm_andnot_si128(blankX, lowX), _mm_and_si128(blankX, lowY));
+            if (_mm_movemask_epi8(special) == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), x);
+                p += 16;
+                out += 16;
+                continue;
+            }
         }
-        if (inRun)
-            condensed.push_back(' ');
-        inRun = false;
-        condensed.push_back(*p);
+#endif
+        const unsigned c = static_cast<unsigned char>(*p);
+        if (c == 0)
+            break;
+        // Every white-space character is written as a blank, but only the
+        // first of a run moves the output on.
+        const unsigned space = kSpace[c];
+        *out = static_cast<char>(space ? ' ' : c);
+        out += !(space & previous);
+        previous = space;
+        ++p;
     }
-    // Shorter than the parsed text, so pugixml rewrites it in place.
-    node.set_value(condensed.c_str());
+    *out = '\0';
 }
 
 // Walks the whole tree without recursion: deeply nested files are allowed.
-void CondenseTree(pugi::xml_node root) {
+void CondenseTree(pugi::xml_node root, const char* begin, const char* end) {
     pugi::xml_node node = root.first_child();
     while (node) {
         if (node.type() == pugi::node_pcdata)
-            CondenseText(node);
+            CondenseText(node, begin, end);
         if (pugi::xml_node child = node.first_child()) {
             node = child;
             continue;
@@ -248,7 +273,7 @@ bool CRssFeed::LoadBuffer(char* buffer, size_t size, QString* error,
             return false;
         }
     }
-    CondenseTree(*this);
+    CondenseTree(*this, buffer, buffer + size);
     RebuildIndex();
     m_bom = encoding.bomSize > 0;
     m_lineEnds = crlf ? LineEnds::CrLf : LineEnds::Lf;
