@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QMdiSubWindow>
 #include <QPointer>
 
 #include <memory>
@@ -16,7 +17,6 @@ class CChildFrame;
 class CHtmlPreviewBar;
 class CMainFrame;
 class CRSSEditDoc;
-class QMdiSubWindow;
 class UiServices;
 
 // Passes the document's notifications on to the frame's bars, never back to

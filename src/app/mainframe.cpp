@@ -107,7 +107,8 @@ CRSSEditDoc* CMainFrame::activeDocument() const {
 }
 
 CChildFrame* CMainFrame::activeChildFrame() const {
-    QMdiSubWindow* window = m_mdi->activeSubWindow();
+    // The current window stays current while another top-level window has the focus.
+    QMdiSubWindow* window = m_mdi->currentSubWindow();
     if (!window) {
         const QList<QMdiSubWindow*> windows = m_mdi->subWindowList();
         if (windows.size() == 1)
@@ -188,6 +189,7 @@ CChildFrame* CMainFrame::addChildFrame(std::unique_ptr<CRSSEditDoc> doc) {
     window->showMaximized();
     m_mdi->setActiveSubWindow(window);
     updateClientArea();
+    updateTitle();
     frame->restoreLayout();
     frame->focusView();
     return frame;

@@ -225,8 +225,9 @@ void CMainFrame::updateToolBarActions() {
     if (!isVisible())
         return;
     QList<QAction*> actions = m_toolBar->actions();
-    for (int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_RSS_POSTS, ID_VIEW_PREVIEW,
-                   ID_POST_FILTERING, ID_SORT_BY_POSITION, ID_SORT_BY_TITLE, ID_SORT_BY_DATE}) {
+    for (int id : std::initializer_list<int>{
+             ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_RSS_POSTS, ID_VIEW_PREVIEW,
+             ID_POST_FILTERING, ID_SORT_BY_POSITION, ID_SORT_BY_TITLE, ID_SORT_BY_DATE}) {
         if (QAction* action = m_actions.value(id); action && !actions.contains(action))
             actions.append(action);
     }

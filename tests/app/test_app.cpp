@@ -1,6 +1,7 @@
 #include "app/childframe.h"
 #include "app/desktopuiservices.h"
 #include "app/mainframe.h"
+#include "app/startpage.h"
 #include "document/rsseditdoc.h"
 #include "platform/commandids.h"
 #include "platform/identity.h"
@@ -11,6 +12,7 @@
 #include <QAction>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
