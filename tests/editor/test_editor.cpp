@@ -416,6 +416,72 @@ private slots:
         QVERIFY(pdf.startsWith("%PDF"));
     }
 
+    void toolbarCommand_reshapesBody_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("selector");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("strong on") << u"<p>one two</p>"_s << u"p"_s << 4 << 7 << u"strong"_s
+                                   << u"<p>one <strong>two</strong></p>"_s;
+        QTest::newRow("strong off") << u"<p>one <strong>two</strong></p>"_s << u"strong"_s << 0 << 3
+                                    << u"strong"_s << u"<p>one two</p>"_s;
+        QTest::newRow("em at caret takes the word")
+            << u"<p>one two</p>"_s << u"p"_s << 5 << -1 << u"em"_s << u"<p>one <em>two</em></p>"_s;
+        QTest::newRow("strong across paragraphs")
+            << u"<p>ab</p><p>cd</p>"_s << QString() << 1 << -2 << u"strong"_s
+            << u"<p>a<strong>b</strong></p><p><strong>c</strong>d</p>"_s;
+        QTest::newRow("header") << u"<p>one</p>"_s << u"p"_s << 1 << -1 << u"h2"_s
+                                << u"<h2>one</h2>"_s;
+        QTest::newRow("header again is a paragraph")
+            << u"<h2>one</h2>"_s << u"h2"_s << 1 << -1 << u"h2"_s << u"<p>one</p>"_s;
+        QTest::newRow("ordered list")
+            << u"<p>one</p>"_s << u"p"_s << 1 << -1 << u"li-ol"_s << u"<ol><li>one</li></ol>"_s;
+        QTest::newRow("list off") << u"<ul><li>one</li></ul>"_s << u"li"_s << 1 << -1 << u"li-ul"_s
+                                  << u"<p>one</p>"_s;
+        QTest::newRow("nest item")
+            << u"<ul><li>a</li><li>b</li></ul>"_s << u"li:nth-child(2)"_s << 0 << -1
+            << u"indent-inc"_s << u"<ul><li>a<ul><li>b</li></ul></li></ul>"_s;
+        QTest::newRow("quote") << u"<p>a</p>"_s << u"p"_s << 0 << -1 << u"indent-inc"_s
+                               << u"<blockquote><p>a</p></blockquote>"_s;
+        QTest::newRow("unquote") << u"<blockquote><p>a</p></blockquote>"_s << u"p"_s << 0 << -1
+                                 << u"indent-dec"_s << u"<p>a</p>"_s;
+        QTest::newRow("loose text gets a paragraph")
+            << u"loose"_s << QString() << 1 << -1 << u"pre"_s << u"<pre>loose</pre>"_s;
+    }
+
+    void toolbarCommand_reshapesBody() {
+        QFETCH(QString, html);
+        QFETCH(QString, selector);
+        QFETCH(int, start);
+        QFETCH(int, end);
+        QFETCH(QString, command);
+        QFETCH(QString, expected);
+        openWithBody(html);
+        if (end == -2) {
+            // From the first paragraph's text to the second's.
+            runJs(m_view.get(), u"const ps = document.querySelectorAll('#richtext_edit p');"
+                                u"document.getElementById('richtext_edit').focus();"
+                                u"const r = document.createRange();"
+                                u"r.setStart(ps[0].firstChild, %1);"
+                                u"r.setEnd(ps[1].firstChild, 1);"
+                                u"document.getSelection().removeAllRanges();"
+                                u"document.getSelection().addRange(r);"_s.arg(start));
+        } else {
+            selectInBody(m_view.get(), selector, start, end);
+        }
+        m_view->surface()->flush();
+        m_view->surface()->callMethod(u"#richtext_edit"_s, u"command"_s, {HtmlValue(command)});
+        m_view->surface()->flush();
+        QCOMPARE(bodyHtml(m_view.get()), expected);
+        QTRY_COMPARE(m_doc->GetFeed().GetDescription(1), expected);
+        // Every command is one step back.
+        m_view->handleCommand(ID_EDIT_UNDO);
+        m_view->surface()->flush();
+        QCOMPARE(bodyHtml(m_view.get()), html);
+    }
+
     void insertHtml_isUndoable() {
         openWithBody(u"<p>ab</p>"_s);
         selectInBody(m_view.get(), u"p"_s, 1);
