@@ -1,8 +1,8 @@
 #include "app/childframe.h"
 
 #include "app/mainframe.h"
-#include "app/standinview.h"
 #include "document/rsseditdoc.h"
+#include "editor/rsseditview.h"
 #include "platform/commandids.h"
 #include "platform/previewbarvisible.h"
 #include "platform/settingsfile.h"
@@ -66,9 +66,15 @@ CChildFrame::CChildFrame(std::unique_ptr<CRSSEditDoc> doc, UiServices* ui, QWidg
     setDockOptions(AnimatedDocks | AllowNestedDocks);
     setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
 
-    auto* view = new CStandInView(m_doc.get(), this);
-    m_view = view;
+    // The view registers itself with the document.
+    m_view = new CRSSEditView(m_doc.get(), this);
+    m_view->setObjectName(u"postView"_s);
     setCentralWidget(m_view);
+    connect(m_view, &CRSSEditView::statusTextChanged, this, &CChildFrame::statusTextChanged);
+    connect(m_view, &CRSSEditView::commandRequested, this, [this](int id) {
+        if (!routeCommand(id))
+            emit commandForFrame(id);
+    });
 
     m_postsBar = new CBarRssItems(m_doc.get(), ui, this);
     m_postsBar->setObjectName(u"postsBar"_s);
@@ -90,7 +96,6 @@ CChildFrame::CChildFrame(std::unique_ptr<CRSSEditDoc> doc, UiServices* ui, QWidg
     resizeDocks({m_previewBar}, {qMin(300, screenArea.height() / 4)}, Qt::Vertical);
 
     m_hub.setListeners({m_postsBar, m_previewBar});
-    m_doc->AddView(view);
     // Only the frame of the document's first view hears the bars' hints.
     m_doc->SetFrameHub(&m_hub);
     m_doc->SetTitleListener(this);
@@ -101,8 +106,6 @@ CChildFrame::~CChildFrame() {
     // Nobody may reach the bars or the view through the document once they go.
     m_doc->SetFrameHub(nullptr);
     m_doc->SetTitleListener(nullptr);
-    if (auto* view = dynamic_cast<DocumentView*>(m_view))
-        m_doc->RemoveView(view);
     m_hub.setListeners({});
     delete m_postsBar;
     delete m_previewBar;
@@ -140,15 +143,11 @@ bool CChildFrame::previewHasFocus() const {
 }
 
 bool CChildFrame::viewHandleCommand(int id) {
-    if (auto* view = qobject_cast<CStandInView*>(m_view))
-        return view->handleCommand(id);
-    return false;
+    return m_view->handleCommand(id);
 }
 
 bool CChildFrame::viewCommandStatus(int id, bool* enabled, bool* checked) {
-    if (auto* view = qobject_cast<CStandInView*>(m_view))
-        return view->commandStatus(id, enabled, checked);
-    return false;
+    return m_view->commandStatus(id, enabled, checked);
 }
 
 bool CChildFrame::routeCommand(int id) {

@@ -17,6 +17,7 @@ class CChildFrame;
 class CHtmlPreviewBar;
 class CMainFrame;
 class CRSSEditDoc;
+class CRSSEditView;
 class UiServices;
 
 // Passes the document's notifications on to the frame's bars, never back to
@@ -42,7 +43,7 @@ public:
     CRSSEditDoc* document() const { return m_doc.get(); }
     CBarRssItems* postsBar() const { return m_postsBar; }
     CHtmlPreviewBar* previewBar() const { return m_previewBar; }
-    QWidget* view() const { return m_view; }
+    CRSSEditView* view() const { return m_view; }
     CFrameHub* hub() { return &m_hub; }
 
     // The sub-window of the main frame's MDI area this frame lives in.
@@ -72,6 +73,8 @@ signals:
     void titleChanged();
     // A command the frame's parts did not take, for the main frame.
     void commandForFrame(int id);
+    // The status bar should show text (the link at the editor's caret).
+    void statusTextChanged(const QString& text);
 
 private:
     bool previewHasFocus() const;
@@ -83,6 +86,6 @@ private:
     CFrameHub m_hub;
     CBarRssItems* m_postsBar = nullptr;
     CHtmlPreviewBar* m_previewBar = nullptr;
-    QWidget* m_view = nullptr;
+    CRSSEditView* m_view = nullptr;
     QPointer<QMdiSubWindow> m_subWindow;
 };

@@ -3,6 +3,7 @@
 #include "app/appresources.h"
 #include "app/desktopuiservices.h"
 #include "app/mainframe.h"
+#include "editor/rsseditview.h"
 #include "feed/postfooter.h"
 #include "htmlui/htmlsurface.h"
 #include "postsbar/postsbarcommands.h"
@@ -24,6 +25,7 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(u"example.orvan.Orvan"_s);
 
     InitHtmlUiResources();
+    InitEditorResources();
     InitPostsBarResources();
     InitAppResources();
 

@@ -185,6 +185,12 @@ CChildFrame* CMainFrame::addChildFrame(std::unique_ptr<CRSSEditDoc> doc) {
     m_frames.append(frame);
     connect(frame, &CChildFrame::titleChanged, this, &CMainFrame::updateTitle);
     connect(frame, &CChildFrame::commandForFrame, this, &CMainFrame::runFrameCommand);
+    connect(frame, &CChildFrame::statusTextChanged, this, [this](const QString& text) {
+        if (text.isEmpty() || text == u"Ready"_s)
+            statusBar()->clearMessage();
+        else
+            statusBar()->showMessage(text);
+    });
     connect(frame, &QObject::destroyed, this, [this, frame] { onFrameDestroyed(frame); });
     window->showMaximized();
     m_mdi->setActiveSubWindow(window);

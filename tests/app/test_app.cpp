@@ -3,6 +3,7 @@
 #include "app/mainframe.h"
 #include "app/startpage.h"
 #include "document/rsseditdoc.h"
+#include "editor/rsseditview.h"
 #include "platform/commandids.h"
 #include "platform/identity.h"
 #include "postsbar/barrssitems.h"
@@ -190,6 +191,7 @@ void TestApp::editMenuCopy_reachesClipboardWhileEditorHasFocus() {
     const QString path = WriteFeed(*m_dir, u"feed.xml"_s, {u"One &amp; &lt;b&gt;"_s, u"Two"_s});
     QVERIFY(m_frame->openDocumentFile(path));
     CChildFrame* frame = m_frame->activeChildFrame();
+    QVERIFY(frame->view()->waitUntilLoaded());
     frame->document()->NotifyViews(nullptr, HintSelectPost, 0);
     frame->focusView();
     QTRY_VERIFY(frame->view()->hasFocus() ||

@@ -1,6 +1,7 @@
 // WebEngine needs its attributes before the application exists, so the tests
 // bring their own main().
 #include "app/appresources.h"
+#include "editor/rsseditview.h"
 #include "htmlui/htmlsurface.h"
 #include "postsbar/postsbarcommands.h"
 
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     PrepareHtmlUi();
     QApplication app(argc, argv);
     InitHtmlUiResources();
+    InitEditorResources();
     InitPostsBarResources();
     InitAppResources();
     int failures = RunStartPageTests(argc, argv);
