@@ -52,7 +52,12 @@ CRSSEditView::CRSSEditView(CRSSEditDoc* doc, QWidget* parent) : QWidget(parent),
         if (behaviour == "richtext"_L1)
             updateActions();
     });
-    connect(m_surface, &HtmlSurface::loaded, this, &CRSSEditView::faceLoaded);
+    connect(m_surface, &HtmlSurface::loaded, this, [this](bool ok) {
+        // The view stays, empty, when its page cannot be shown.
+        if (!ok)
+            QMessageBox::critical(this, QString(), u"Error on HTMLayoutLoadHtml"_s);
+        emit faceLoaded(ok);
+    });
     createActions();
     m_statusText = kReady;
     if (m_doc)
