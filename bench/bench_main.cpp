@@ -112,13 +112,25 @@ void RunSize(int posts) {
         }
     }
     const double sizeMb = static_cast<double>(QFile(path).size()) / (1024.0 * 1024.0);
-    const int runs = posts >= 100000 ? 3 : 7;
+    const int runs = posts >= 100000 ? 5 : 15;
 
-    const double bare = BestMs(runs, [&] { BareWalk(path); });
-    const double load = BestMs(runs, [&] {
-        CRssFeed feed;
-        feed.LoadFile(path);
-    });
+    // The baseline and the model take turns, so a busy machine slows both
+    // alike; each keeps its best run.
+    double bare = 1e300;
+    double load = 1e300;
+    double loadAndList = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        bare = std::min(bare, BestMs(1, [&] { BareWalk(path); }));
+        load = std::min(load, BestMs(1, [&] {
+                            CRssFeed feed;
+                            feed.LoadFile(path);
+                        }));
+        loadAndList = std::min(loadAndList, BestMs(1, [&] {
+                                   CRssFeed feed;
+                                   feed.LoadFile(path);
+                                   g_sink = g_sink + ListLines(feed).size();
+                               }));
+    }
     CRssFeed feed;
     feed.LoadFile(path);
     const double list = BestMs(runs, [&] { g_sink = g_sink + ListLines(feed).size(); });
@@ -143,8 +155,8 @@ void RunSize(int posts) {
     std::printf("  bare pugixml load + walk  %9.2f ms  (baseline)\n", bare);
     std::printf("  load                      %9.2f ms\n", load);
     std::printf("  list titles and dates     %9.2f ms\n", list);
-    std::printf("  load + list               %9.2f ms  %.2fx baseline\n", load + list,
-                (load + list) / bare);
+    std::printf("  load + list (orvanctl list) %7.2f ms  %.2fx baseline\n", loadAndList,
+                loadAndList / bare);
     std::printf("  sort by title             %9.2f ms  %.2f of load\n", byTitle, byTitle / load);
     std::printf("  sort by date              %9.2f ms  %.2f of load\n", byDate, byDate / load);
     std::printf("  filter titles             %9.2f ms\n", filter);

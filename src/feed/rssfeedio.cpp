@@ -51,11 +51,20 @@ void CondenseText(pugi::xml_node node, const char* begin, const char* end) {
             const __m128i blankX = _mm_cmpeq_epi8(x, blank);
             const __m128i special =
                 _mm_or_si128(_mm_andnot_si128(blankX, lowX), _mm_and_si128(blankX, lowY));
-            if (_mm_movemask_epi8(special) == 0) {
+            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+            if (mask == 0) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out), x);
                 p += 16;
                 out += 16;
                 continue;
+            }
+            // The ordinary characters before the first one that needs care.
+            const unsigned plain = static_cast<unsigned>(__builtin_ctz(mask));
+            if (plain > 0) {
+                if (out != p)
+                    std::memmove(out, p, plain);
+                p += plain;
+                out += plain;
             }
         }
 #endif

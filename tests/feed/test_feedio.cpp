@@ -155,6 +155,20 @@ private slots:
         QTest::newRow("mismatch") << QByteArray("<rss>\n  <a></b></rss>")
                                   << QStringLiteral("line 2, column 8");
     }
+    void load_declarationAfterText_failsRatherThanMisreading() {
+        CRssFeed feed;
+        QString error;
+        QVERIFY(!feed.LoadFromMemory("s<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<rss/>",
+                                     &error));
+        QVERIFY2(error.contains(QStringLiteral("declaration")), qPrintable(error));
+        // White space before the declaration still lets it choose the encoding.
+        QVERIFY(feed.LoadFromMemory(
+            "\n <?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+            "<rss><channel><item><title>caf\xE9</title></item></channel></rss>"));
+        QCOMPARE(feed.GetTitle(0), QString::fromUtf8("caf\xC3\xA9"));
+        QCOMPARE(feed.GetEncoding(), QStringLiteral("ISO-8859-1"));
+    }
+
     void load_badInput_failsWithEmptyTree() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, reason);
