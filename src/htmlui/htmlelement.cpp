@@ -58,7 +58,9 @@ bool HtmlElement::hasFocus() const {
 
 QStringList HtmlElement::optionValues() const {
     QStringList out;
-    for (const HtmlValue& v : field(u"options"_s).toArray())
+    // toArray() refers into the value, so keep the value alive for the loop.
+    const HtmlValue options = field(u"options"_s);
+    for (const HtmlValue& v : options.toArray())
         out.append(v.toText());
     return out;
 }
