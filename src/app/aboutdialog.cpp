@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -23,7 +24,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : CAnimatedDialog(parent) {
     setPalette(pal);
 
     auto* icon = new QLabel(this);
-    icon->setPixmap(QIcon(u":/app/orvan.svg"_s).pixmap(64, 64));
+    icon->setPixmap(QPixmap(u":/app/orvan-64.png"_s));
     icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
     m_versionLine = new QLabel(VersionLine(VersionInfo().GetProductVersion()), this);

@@ -96,6 +96,9 @@ CChildFrame::CChildFrame(std::unique_ptr<CRSSEditDoc> doc, UiServices* ui, QWidg
     resizeDocks({m_previewBar}, {qMin(300, screenArea.height() / 4)}, Qt::Vertical);
 
     m_hub.setListeners({m_postsBar, m_previewBar});
+    // The list announced its first post before the preview could hear it.
+    if (m_doc->GetCurrentPost() >= 0)
+        m_previewBar->onNotify(nullptr, HintSelectPost, HintParam(m_doc->GetCurrentPost()));
     // Only the frame of the document's first view hears the bars' hints.
     m_doc->SetFrameHub(&m_hub);
     m_doc->SetTitleListener(this);

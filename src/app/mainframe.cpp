@@ -148,7 +148,10 @@ bool CMainFrame::openDocumentFile(const QString& path) {
         if (reason.isEmpty())
             reason = QFileInfo::exists(absolute) ? u"The file is not a readable XML feed."_s
                                                  : u"The file does not exist."_s;
-        m_ui->ShowError(u"Cannot open %1\n\n%2"_s.arg(QDir::toNativeSeparators(absolute), reason));
+        const QString shown = QDir::toNativeSeparators(absolute);
+        // The reader's reason may name the file already; the message names it once.
+        m_ui->ShowError(reason.contains(absolute) ? reason
+                                                  : u"Cannot open %1\n\n%2"_s.arg(shown, reason));
         return false;
     }
     doc->SetModifiedFlag(false);
@@ -349,6 +352,10 @@ void CMainFrame::restoreWindowState() {
             applyToolBarLayout();
         }
     }
-    if (!restoredGeometry)
+    if (!restoredGeometry) {
+        // Without a window manager "maximised" means nothing; fill the screen by hand.
+        if (QScreen* where = screen())
+            setGeometry(where->availableGeometry());
         setWindowState(windowState() | Qt::WindowMaximized);
+    }
 }
