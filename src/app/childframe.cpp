@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QScreen>
@@ -118,7 +119,7 @@ CChildFrame::~CChildFrame() {
 QMdiSubWindow* CChildFrame::createSubWindow(CMainFrame* mainFrame) {
     auto* window = new DocumentSubWindow(mainFrame, this);
     window->setWidget(this);
-    window->setWindowTitle(frameTitle());
+    window->setWindowTitle(tabTitle());
     window->setWindowIcon(QApplication::windowIcon());
     m_subWindow = window;
     return window;
@@ -128,12 +129,20 @@ QString CChildFrame::frameTitle() const {
     return m_doc->GetFrameTitle();
 }
 
+QString CChildFrame::tabTitle() const {
+    const QString path = m_doc->GetPathName();
+    QString title = path.isEmpty() ? m_doc->GetTitle() : QFileInfo(path).fileName();
+    if (m_doc->IsModified())
+        title += u" *"_s;
+    return title;
+}
+
 void CChildFrame::OnDocumentTitleChanged(const CRSSEditDoc&) {
     const QString title = frameTitle();
     setWindowTitle(title);
     if (m_subWindow) {
         // The tab shows the file name; its tooltip and the main title the full path.
-        m_subWindow->setWindowTitle(title);
+        m_subWindow->setWindowTitle(tabTitle());
     }
     emit titleChanged();
 }

@@ -52,6 +52,8 @@ public:
 
     // The full path (or the title), then " *" while modified.
     QString frameTitle() const;
+    // The file name (or the title), then " *" while modified: the window's tab.
+    QString tabTitle() const;
 
     // Offers the command to the posts bar, then to the preview while it has
     // the focus, then to the view, the document and the frame itself; false

@@ -70,6 +70,10 @@ public:
     // Called by a document window's sub-window when the user closes it.
     bool canCloseFrame(CChildFrame* frame);
 
+    // The toolbar's "Remove From ToolBar" and its way back; both are remembered.
+    void removeToolBarButton(int id);
+    void resetToolBar();
+
     // Main window geometry and the toolbar and dock layout in the settings file.
     void saveWindowState();
     void restoreWindowState();
@@ -93,8 +97,6 @@ private:
     void updateRecentFileActions();
     void showRecentFilesPopup();
     void showToolBarMenu(const QPoint& pos);
-    void removeToolBarButton(int id);
-    void resetToolBar();
     void applyToolBarLayout();
     void openHelpUrl(const QString& url);
     void focusNextPane(bool forward);

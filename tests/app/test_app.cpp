@@ -1,3 +1,4 @@
+#include "app/animateddialog.h"
 #include "app/childframe.h"
 #include "app/desktopuiservices.h"
 #include "app/mainframe.h"
@@ -17,6 +18,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
+#include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -104,6 +107,8 @@ private slots:
     void menuBar_followsWhetherFeedIsOpen();
     void helpCommand_opensWebAddress();
     void openedFeed_listedOnStartPage();
+    void toolBarButtonRemoved_staysRemovedNextRun();
+    void animatedDialog_unfoldsThenFadesOut();
 
 private:
     std::unique_ptr<FakeUi> m_ui;
@@ -316,6 +321,48 @@ void TestApp::openedFeed_listedOnStartPage() {
     QCOMPARE(m_frame->recentFiles().Entries().value(0), path);
     QVERIFY(m_frame->startPage()->pageText().contains(path.toHtmlEscaped()));
     QVERIFY(!m_frame->startPage()->pageText().contains(path));
+}
+
+void TestApp::toolBarButtonRemoved_staysRemovedNextRun() {
+    for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE})
+        m_frame->removeToolBarButton(id);
+    const auto buttons = [](CMainFrame& frame) {
+        QList<int> ids;
+        for (QAction* action : frame.mainToolBar()->actions())
+            ids.append(action->isSeparator() ? 0 : action->data().toInt());
+        return ids;
+    };
+    const QList<int> expected = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_POST_FILTERING,
+                                 0,           ID_APP_ABOUT};
+    QCOMPARE(buttons(*m_frame), expected);
+
+    CMainFrame next(m_ui.get());
+    next.restoreWindowState();
+    QCOMPARE(buttons(next), expected);
+    next.resetToolBar();
+    QCOMPARE(buttons(next).size(), 11);
+}
+
+void TestApp::animatedDialog_unfoldsThenFadesOut() {
+    CAnimatedDialog dialog(m_frame.get());
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* content = new QWidget(&dialog);
+    content->setFixedSize(280, 140);
+    layout->addWidget(content);
+    dialog.adjustSize();
+    const QSize full = dialog.size();
+    dialog.setFadeDuration(150);
+    dialog.show();
+    QVERIFY(dialog.isUnfolding());
+    QVERIFY(dialog.width() < full.width());
+    QTRY_VERIFY(!dialog.isUnfolding());
+    QCOMPARE(dialog.size(), full);
+
+    dialog.done(QDialog::Accepted);
+    // Still there while it fades.
+    QVERIFY(dialog.isVisible());
+    QTRY_VERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
 }
 
 int RunAppTests(int argc, char** argv) {
