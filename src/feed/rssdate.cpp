@@ -262,7 +262,7 @@ QDateTime ParseRssDate(const QString& text) {
 }
 
 QString LocaleStamp(const QDateTime& local) {
-    const QString stamp = QLocale::system().toString(local.date(), QLocale::ShortFormat) +
+    const QString stamp = QLocale().toString(local.date(), QLocale::ShortFormat) +
                           QLatin1Char(' ') + local.time().toString(QStringLiteral("hh:mm:ss"));
     qsizetype begin = 0;
     qsizetype end = stamp.size();

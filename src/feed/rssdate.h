@@ -18,7 +18,8 @@ QDateTime ParseRssDate(const QString& text);
 // The reader's result, or nothing when the text is unreadable.
 std::optional<QDateTime> TryParseRssDate(const QString& text);
 
-// The current local date and time in the system locale's short date form and
+// The current local date and time in the locale's short date form (the system
+// locale unless the program sets another) and
 // "hh:mm:ss", trimmed of blanks and tabs.
 QString LocaleStamp();
 // The same for a given local time (testable).

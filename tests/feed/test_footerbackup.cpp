@@ -101,7 +101,9 @@ private slots:
         // Under a locale whose short date uses "/", the name is still a plain file name.
         const QLocale previous;
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QVERIFY(!BackupStamp(t).contains(QLatin1Char('/')));
+        QCOMPARE(BackupStamp(t), QStringLiteral("12-5-26_13-45-10"));
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(BackupStamp(t), QStringLiteral("05_12_26_13-45-10"));
         QLocale::setDefault(previous);
     }
 
