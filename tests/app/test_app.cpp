@@ -108,6 +108,8 @@ private slots:
     void helpCommand_opensWebAddress();
     void openedFeed_listedOnStartPage();
     void toolBarButtonRemoved_staysRemovedNextRun();
+    void startPageLinks_reachProgramAndBrowser_data();
+    void startPageLinks_reachProgramAndBrowser();
     void animatedDialog_unfoldsThenFadesOut();
 
 private:
@@ -321,6 +323,48 @@ void TestApp::openedFeed_listedOnStartPage() {
     QCOMPARE(m_frame->recentFiles().Entries().value(0), path);
     QVERIFY(m_frame->startPage()->pageText().contains(path.toHtmlEscaped()));
     QVERIFY(!m_frame->startPage()->pageText().contains(path));
+}
+
+void TestApp::startPageLinks_reachProgramAndBrowser_data() {
+    QTest::addColumn<QString>("selector");
+    QTest::addColumn<QString>("opened");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("newFeed");
+    QTest::newRow("recent file with markup in its name")
+        << u"a[href^='#open_mru_doc#']"_s << u"/tmp/x\"y/<b>&amp;a.xml"_s << QString() << false;
+    QTest::newRow("create new feed") << u"#create_new_doc"_s << QString() << QString() << true;
+    QTest::newRow("https link") << u"a[href$='home_forum.php']"_s << QString()
+                                << u"https://www.orvan.example/home_forum.php"_s << false;
+}
+
+void TestApp::startPageLinks_reachProgramAndBrowser() {
+    QFETCH(QString, selector);
+    QFETCH(QString, opened);
+    QFETCH(QString, url);
+    QFETCH(bool, newFeed);
+    CStartPage page(m_ui.get());
+    QSignalSpy openSpy(&page, &CStartPage::openFileRequested);
+    QSignalSpy newSpy(&page, &CStartPage::newFeedRequested);
+    page.reload({u"/tmp/x\"y/<b>&amp;a.xml"_s});
+    page.resize(900, 700);
+    page.show();
+    QVERIFY(page.waitUntilLoaded());
+    QCOMPARE(page.title(), u"Orvan"_s);
+
+    page.element(selector).click();
+    page.flush();
+    if (!opened.isEmpty()) {
+        QTRY_COMPARE(openSpy.size(), 1);
+        QCOMPARE(openSpy.first().first().toString(), opened);
+    }
+    if (newFeed)
+        QTRY_COMPARE(newSpy.size(), 1);
+    if (!url.isEmpty())
+        QTRY_COMPARE(m_ui->urls, QStringList{url});
+    // The page stays where it is.
+    QTest::qWait(200);
+    QCOMPARE(page.title(), u"Orvan"_s);
+    QVERIFY(!page.findById(u"create_new_doc"_s).isNull());
 }
 
 void TestApp::toolBarButtonRemoved_staysRemovedNextRun() {
