@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 #endif
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -27,17 +28,17 @@ constexpr auto kSpace = [] {
     return table;
 }();
 
-// Inner runs of white space in plain text become one blank (the ends were
-// trimmed by the parser, and white-space-only text was never kept). Right
-// after an in-place parse every value lies in the buffer the document owns,
-// so the shorter text is written over the old one where it stands; end is
-// the end of that buffer.
-void CondenseText(pugi::xml_node node, const char* begin, const char* end) {
-    char* p = const_cast<char*>(node.value());
-    if (p < begin || p >= end)
-        return;
+// Plain text loses white space at both ends and each inner run becomes one
+// blank. The parser trimmed the raw ends already, but white space written as
+// a character reference reaches the text decoded, and a printed blank at an
+// end would be trimmed when the file is read again. The text is rewritten
+// where it stands (it only gets shorter); end bounds the memory that may be
+// read past the text. Returns the new length.
+size_t CondenseInPlace(char* text, const char* end) {
+    char* p = text;
     char* out = p;
-    unsigned previous = 0;
+    // Starting as if after white space drops the leading run.
+    unsigned previous = 1;
     for (;;) {
 #ifdef __SSE2__
         // Sixteen characters at a time while they hold neither a line break,
@@ -79,15 +80,42 @@ void CondenseText(pugi::xml_node node, const char* begin, const char* end) {
         previous = space;
         ++p;
     }
+    // A trailing run left one blank behind.
+    if (previous && out > text)
+        --out;
     *out = '\0';
+    return static_cast<size_t>(out - text);
+}
+
+// Condenses one text node; false when nothing is left of it.
+bool CondenseText(pugi::xml_node node, const char* begin, const char* end) {
+    char* value = const_cast<char*>(node.value());
+    // Right after an in-place parse every value lies in the buffer the
+    // document owns and may be rewritten there.
+    if (value >= begin && value < end)
+        return CondenseInPlace(value, end) > 0;
+    std::string copy(value);
+    const size_t length = CondenseInPlace(copy.data(), copy.data() + copy.size());
+    node.set_value(copy.c_str());
+    return length > 0;
 }
 
 // Walks the whole tree without recursion: deeply nested files are allowed.
 void CondenseTree(pugi::xml_node root, const char* begin, const char* end) {
     pugi::xml_node node = root.first_child();
     while (node) {
-        if (node.type() == pugi::node_pcdata)
-            CondenseText(node, begin, end);
+        if (node.type() == pugi::node_pcdata && !CondenseText(node, begin, end)) {
+            // White space only: the text goes, as the parser drops such text.
+            pugi::xml_node gone = node;
+            pugi::xml_node parent = node.parent();
+            node = node.next_sibling();
+            parent.remove_child(gone);
+            while (!node && parent != root) {
+                node = parent.next_sibling();
+                parent = parent.parent();
+            }
+            continue;
+        }
         if (pugi::xml_node child = node.first_child()) {
             node = child;
             continue;

@@ -37,6 +37,10 @@ private slots:
         QTest::newRow("entities") << QByteArray("&lt;&amp;&gt;&quot;&apos;&#233;&#x4E2D;")
                                   << QString::fromUtf8("<&>\"'\xC3\xA9\xE4\xB8\xAD");
         QTest::newRow("blank only") << QByteArray("   \n ") << QString();
+        // Referenced white space is condensed as well, so a saved text reads back the same.
+        QTest::newRow("referenced blanks")
+            << QByteArray("&#32;x&#10;&#10; y&#9;") << QStringLiteral("x y");
+        QTest::newRow("referenced only") << QByteArray("&#32;&#10;") << QString();
     }
     void load_condensesPlainTextButKeepsCdata() {
         QFETCH(QByteArray, description);
@@ -45,6 +49,9 @@ private slots:
         QVERIFY(feed.LoadFromMemory("<rss><channel><item><description>" + description +
                                     "</description></item></channel></rss>"));
         QCOMPARE(feed.GetDescription(0), text);
+        CRssFeed reloaded;
+        QVERIFY(reloaded.LoadFromMemory(feed.SaveToMemory()));
+        QCOMPARE(reloaded.SaveToMemory(), feed.SaveToMemory());
     }
 
     void print_layoutIsIndentedOneElementPerLine() {
