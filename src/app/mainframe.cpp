@@ -81,6 +81,7 @@ CMainFrame::CMainFrame(DesktopUiServices* ui, QWidget* parent)
 
 CMainFrame::~CMainFrame() {
     m_idleTimer.stop();
+    disconnect(m_mdi, nullptr, this, nullptr);
     // The windows go first: their views and bars still talk to their documents.
     for (const QPointer<CChildFrame>& frame : std::as_const(m_frames)) {
         if (frame)
