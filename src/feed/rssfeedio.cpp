@@ -148,6 +148,22 @@ QString Position(const char* data, size_t size, ptrdiff_t offset) {
     return QStringLiteral("line %1, column %2").arg(line).arg(column);
 }
 
+// True when the text has line breaks and every one of them is CR LF; a file
+// with mixed line ends is saved with LF.
+bool AllLineEndsAreCrLf(const char* data, size_t size) {
+    const char* end = data + size;
+    bool any = false;
+    for (const char* p = data; p < end; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        if (!p)
+            break;
+        if (p == data || p[-1] != '\r')
+            return false;
+        any = true;
+    }
+    return any;
+}
+
 // pugixml output gathered into a byte array, with LF turned into CR LF when
 // the file had them.
 class ByteWriter final : public pugi::xml_writer {
@@ -167,7 +183,11 @@ public:
                 break;
             }
             m_bytes.append(p, lf - p);
-            m_bytes.append("\r\n", 2);
+            // Processing instructions keep a CR LF of their own; it is not
+            // doubled, or every save would add one more CR.
+            if (m_bytes.isEmpty() || m_bytes.back() != '\r')
+                m_bytes.append('\r');
+            m_bytes.append('\n');
             p = lf + 1;
         }
     }
@@ -276,8 +296,7 @@ bool CRssFeed::LoadBuffer(char* buffer, size_t size, QString* error,
         size -= encoding.bomSize;
         std::memmove(buffer, buffer + encoding.bomSize, size);
     }
-    const char* lf = static_cast<const char*>(std::memchr(buffer, '\n', size));
-    const bool crlf = lf && lf != buffer && lf[-1] == '\r';
+    const bool crlf = AllLineEndsAreCrLf(buffer, size);
     const pugi::xml_parse_result result =
         load_buffer_inplace_own(buffer, size, kParseOptions, pugi::encoding_utf8);
     if (!result) {

@@ -98,6 +98,20 @@ private slots:
         QVERIFY(feed.PrintToText().startsWith("<?xml"));
     }
 
+    void save_crLfInsideInstruction_isNotDoubled() {
+        CRssFeed feed;
+        QVERIFY(feed.LoadFromMemory("<?pi a\r\nb?>\r\n<rss/>\r\n"));
+        const QByteArray saved = feed.SaveToMemory();
+        QVERIFY(!saved.contains("\r\r"));
+        // Mixed line ends are saved as LF.
+        QVERIFY(feed.LoadFromMemory("<rss>\r\n<channel/>\n</rss>\r\n"));
+        QVERIFY(!feed.SaveToMemory().contains('\r'));
+        QVERIFY(feed.LoadFromMemory("<?pi a\r\nb?>\r\n<rss/>\r\n"));
+        CRssFeed reloaded;
+        QVERIFY(reloaded.LoadFromMemory(saved));
+        QCOMPARE(reloaded.SaveToMemory(), saved);
+    }
+
     void load_otherEncodings_decodeAndSaveBack_data() {
         QTest::addColumn<QString>("encoding");
         QTest::addColumn<QString>("title");
