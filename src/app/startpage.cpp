@@ -116,12 +116,18 @@ CStartPage::CStartPage(UiServices* ui, QWidget* parent) : HtmlSurface(parent), m
 }
 
 void CStartPage::reload(const QStringList& recentFiles) {
+    const QString markup = BuildRecentFileMarkup(recentFiles, QDir::currentPath());
     QFile file(u":/app/startpage.html"_s);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QString resource = QString::fromUtf8(file.readAll());
-    m_pageText =
-        PrepareStartPageText(resource, BuildRecentFileMarkup(recentFiles, QDir::currentPath()));
+    m_pageText = PrepareStartPageText(QString::fromUtf8(file.readAll()), markup);
+    // Once the page is there only its list changes; a new navigation would
+    // flash the page and lose its scroll position.
+    if (m_loadStarted) {
+        element(u"div.mru"_s).setHtml(markup);
+        return;
+    }
+    m_loadStarted = true;
     loadHtml(m_pageText.toUtf8(), QUrl(u"qrc:/app/startpage.html"_s));
 }
 

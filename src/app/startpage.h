@@ -29,7 +29,8 @@ class CStartPage final : public HtmlSurface {
 public:
     explicit CStartPage(UiServices* ui, QWidget* parent = nullptr);
 
-    // Rebuilds the page from the resource with the given recent files.
+    // Builds the page from the resource with the given recent files; later
+    // calls only renew the list.
     void reload(const QStringList& recentFiles);
     // The text loaded last (for the window's tests).
     const QString& pageText() const { return m_pageText; }
@@ -47,4 +48,5 @@ protected:
 private:
     UiServices* m_ui;
     QString m_pageText;
+    bool m_loadStarted = false;
 };

@@ -89,5 +89,6 @@ int main(int argc, char** argv) {
     frame.runCommand(ID_FILE_CLOSE);
     Wait(4000);
     Shot(out, u"5-start-recent.png"_s);
+
     return 0;
 }

@@ -110,6 +110,7 @@ private slots:
     void toolBarButtonRemoved_staysRemovedNextRun();
     void startPageLinks_reachProgramAndBrowser_data();
     void startPageLinks_reachProgramAndBrowser();
+    void startPageReloaded_listsNewRecentFile();
     void animatedDialog_unfoldsThenFadesOut();
 
 private:
@@ -321,6 +322,8 @@ void TestApp::openedFeed_listedOnStartPage() {
     const QString path = WriteFeed(*m_dir, u"we&<\"ird.xml"_s, {u"One"_s});
     QVERIFY(m_frame->openDocumentFile(path));
     QCOMPARE(m_frame->recentFiles().Entries().value(0), path);
+    m_frame->runCommand(ID_FILE_CLOSE);
+    QTRY_VERIFY(m_frame->startPage()->isVisible());
     QVERIFY(m_frame->startPage()->pageText().contains(path.toHtmlEscaped()));
     QVERIFY(!m_frame->startPage()->pageText().contains(path));
 }
@@ -365,6 +368,21 @@ void TestApp::startPageLinks_reachProgramAndBrowser() {
     QTest::qWait(200);
     QCOMPARE(page.title(), u"Orvan"_s);
     QVERIFY(!page.findById(u"create_new_doc"_s).isNull());
+}
+
+void TestApp::startPageReloaded_listsNewRecentFile() {
+    CStartPage page(m_ui.get());
+    QSignalSpy openSpy(&page, &CStartPage::openFileRequested);
+    page.resize(900, 700);
+    page.show();
+    page.reload({});
+    QVERIFY(page.waitUntilLoaded());
+    page.reload({u"/tmp/second.xml"_s});
+    QVERIFY(page.waitUntilLoaded());
+    page.element(u"a[href^='#open_mru_doc#']"_s).click();
+    page.flush();
+    QTRY_COMPARE(openSpy.size(), 1);
+    QCOMPARE(openSpy.first().first().toString(), u"/tmp/second.xml"_s);
 }
 
 void TestApp::toolBarButtonRemoved_staysRemovedNextRun() {
