@@ -104,6 +104,7 @@ private slots:
     void modifiedDocument_asksBeforeClosing_data();
     void modifiedDocument_asksBeforeClosing();
     void quitting_asksForEveryModifiedFeed();
+    void newFeedSaved_asksForNameAndJoinsRecentFiles();
     void menuBar_followsWhetherFeedIsOpen();
     void helpCommand_opensWebAddress();
     void openedFeed_listedOnStartPage();
@@ -289,6 +290,22 @@ void TestApp::quitting_asksForEveryModifiedFeed() {
     m_ui->saveAnswer = DesktopUiServices::SaveAnswer::Discard;
     QVERIFY(m_frame->close());
     QCOMPARE(m_ui->saveQuestions.size(), 3);
+}
+
+void TestApp::newFeedSaved_asksForNameAndJoinsRecentFiles() {
+    CChildFrame* frame =
+        m_frame->createNewDocument({u"My feed"_s, u"https://my.example/"_s, u"News"_s});
+    QVERIFY(frame);
+    QCOMPARE(frame->postsBar()->Model()->rowCount(), 1);
+    QVERIFY(frame->document()->GetPathName().isEmpty());
+
+    m_ui->savePath = m_dir->filePath(u"new.xml"_s);
+    QVERIFY(m_frame->runCommand(ID_FILE_SAVE));
+    QVERIFY(QFile::exists(m_ui->savePath));
+    QCOMPARE(frame->document()->GetPathName(), m_ui->savePath);
+    QVERIFY(!frame->document()->IsModified());
+    QCOMPARE(m_frame->recentFiles().Entries().value(0), m_ui->savePath);
+    QVERIFY(m_frame->windowTitle().endsWith(m_ui->savePath));
 }
 
 void TestApp::menuBar_followsWhetherFeedIsOpen() {
