@@ -368,7 +368,8 @@ QList<MenuInfo> MenuBarLayout(int menuResource) {
          {ID_POST_ADD, ID_POST_RENAME, ID_POST_DUPLICATE, ID_POST_DUPLICATE_DELETE, ID_POST_DELETE,
           0, ID_POST_BACK, ID_POST_FORWARD, 0, ID_SORT_BY_POSITION, ID_SORT_BY_TITLE,
           ID_SORT_BY_DATE, 0, ID_POST_FILTERING}},
-        {u"F&ormat"_s,
+        // Alt+O is the recent-files popup, so the menu's mnemonic moves to the r.
+        {u"Fo&rmat"_s,
          {ID_FORMAT_BOLD, ID_FORMAT_ITALIC, ID_FORMAT_UNDERLINE, ID_FORMAT_STRIKEOUT, 0,
           ID_FORMAT_UL_LIST, 0, ID_FORMAT_REMOVE_SPANS, ID_FORMAT_REMOVE_NBSP}},
         {u"&Insert"_s, {ID_INSERT_HYPERLINK, ID_INSERT_IMAGE, 0, ID_INSERT_TEST}},

@@ -314,7 +314,6 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         frame->saveLayout();
         frame->document()->SetModifiedFlag(false);
     }
-    m_closing = true;
     event->accept();
 }
 

@@ -131,5 +131,4 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     // Document windows in the order they were opened.
     QList<QPointer<CChildFrame>> m_frames;
-    bool m_closing = false;
 };
