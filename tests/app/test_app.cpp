@@ -15,6 +15,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -107,6 +108,7 @@ private slots:
     void newFeedSaved_asksForNameAndJoinsRecentFiles();
     void menuBar_followsWhetherFeedIsOpen();
     void helpCommand_opensWebAddress();
+    void shortcuts_eachKeyRunsOneCommand();
     void openedFeed_listedOnStartPage();
     void toolBarButtonRemoved_staysRemovedNextRun();
     void startPageLinks_reachProgramAndBrowser_data();
@@ -325,6 +327,30 @@ void TestApp::menuBar_followsWhetherFeedIsOpen() {
     QVERIFY(!enabled);
     m_frame->commandStatus(ID_SORT_BY_POSITION, &enabled, &checked);
     QVERIFY(enabled && checked);
+}
+
+void TestApp::shortcuts_eachKeyRunsOneCommand() {
+    // Two commands on one key would both go dead; menu mnemonics count as keys too.
+    QHash<QKeySequence, int> owner;
+    for (QAction* action : m_frame->actions()) {
+        for (const QKeySequence& key : action->shortcuts()) {
+            const int id = action->data().toInt();
+            QVERIFY2(!owner.contains(key) || owner.value(key) == id,
+                     qPrintable(key.toString() + u" is taken twice"_s));
+            owner.insert(key, id);
+        }
+    }
+    const QString path = WriteFeed(*m_dir, u"feed.xml"_s, {u"One"_s});
+    QVERIFY(m_frame->openDocumentFile(path));
+    for (QAction* menu : m_frame->menuBar()->actions()) {
+        const QString title = menu->text();
+        const qsizetype amp = title.indexOf(u'&');
+        QVERIFY(amp >= 0);
+        const QKeySequence mnemonic(
+            QKeyCombination(Qt::AltModifier, Qt::Key(title.at(amp + 1).toUpper().unicode())));
+        QVERIFY2(!owner.contains(mnemonic), qPrintable(title));
+        owner.insert(mnemonic, -1);
+    }
 }
 
 void TestApp::helpCommand_opensWebAddress() {
