@@ -335,6 +335,7 @@ void CMainFrame::saveWindowState() {
     for (int id : std::as_const(m_removedToolBarButtons))
         removed.append(QString::number(id));
     WriteProfileText(ini, kWindowSection, u"ToolBarRemoved"_s, removed.join(u','));
+    WriteProfileNumber(ini, kWindowSection, u"StatusBar"_s, statusBar()->isVisible() ? 1 : 0);
 }
 
 void CMainFrame::restoreWindowState() {
@@ -345,6 +346,8 @@ void CMainFrame::restoreWindowState() {
             restoredGeometry = restoreGeometry(QByteArray::fromBase64(value.toLatin1()));
         else if (key.compare(u"State"_s, Qt::CaseInsensitive) == 0)
             restoreState(QByteArray::fromBase64(value.toLatin1()));
+        else if (key.compare(u"StatusBar"_s, Qt::CaseInsensitive) == 0)
+            statusBar()->setVisible(value.trimmed() != u"0"_s);
         else if (key.compare(u"ToolBarRemoved"_s, Qt::CaseInsensitive) == 0) {
             m_removedToolBarButtons.clear();
             for (const QString& id : value.split(u',', Qt::SkipEmptyParts))
