@@ -20,40 +20,35 @@ QByteArray DeclaredEncoding(const char* data, size_t size) {
         (data[5] != ' ' && data[5] != '\t' && data[5] != '\r' && data[5] != '\n'))
         return QByteArray();
     const QByteArray head(data, static_cast<qsizetype>(std::min<size_t>(size, 1024)));
-    const qsizetype end = head.indexOf("?>");
-    if (end < 0)
-        return QByteArray();
-    const QByteArray declaration = head.left(end);
-    // The pseudo-attribute stands after white space, as an attribute would.
-    qsizetype pos = -1;
-    for (qsizetype at = declaration.indexOf("encoding"); at >= 0;
-         at = declaration.indexOf("encoding", at + 1)) {
-        const char before = declaration[at - 1];
-        if (before == ' ' || before == '\t' || before == '\r' || before == '\n') {
-            pos = at;
-            break;
-        }
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    // The pseudo-attributes are read one after the other, as the parser reads
+    // them, so a name inside another one's value is never taken for one.
+    qsizetype pos = 5;
+    for (;;) {
+        while (pos < head.size() && isBlank(head[pos]))
+            ++pos;
+        const qsizetype nameStart = pos;
+        while (pos < head.size() && !isBlank(head[pos]) && head[pos] != '=' && head[pos] != '?')
+            ++pos;
+        const QByteArray name = head.mid(nameStart, pos - nameStart);
+        if (name.isEmpty())
+            return QByteArray();
+        while (pos < head.size() && isBlank(head[pos]))
+            ++pos;
+        if (pos >= head.size() || head[pos] != '=')
+            return QByteArray();
+        ++pos;
+        while (pos < head.size() && isBlank(head[pos]))
+            ++pos;
+        if (pos >= head.size() || (head[pos] != '"' && head[pos] != '\''))
+            return QByteArray();
+        const qsizetype close = head.indexOf(head[pos], pos + 1);
+        if (close < 0)
+            return QByteArray();
+        if (name == "encoding")
+            return head.mid(pos + 1, close - pos - 1).trimmed();
+        pos = close + 1;
     }
-    if (pos < 0)
-        return QByteArray();
-    pos += 8;
-    auto skipBlanks = [&declaration](qsizetype& at) {
-        while (at < declaration.size() && (declaration[at] == ' ' || declaration[at] == '\t' ||
-                                           declaration[at] == '\r' || declaration[at] == '\n'))
-            ++at;
-    };
-    skipBlanks(pos);
-    if (pos >= declaration.size() || declaration[pos] != '=')
-        return QByteArray();
-    ++pos;
-    skipBlanks(pos);
-    if (pos >= declaration.size() || (declaration[pos] != '"' && declaration[pos] != '\''))
-        return QByteArray();
-    const char quote = declaration[pos];
-    const qsizetype close = declaration.indexOf(quote, pos + 1);
-    if (close < 0)
-        return QByteArray();
-    return declaration.mid(pos + 1, close - pos - 1).trimmed();
 }
 
 // The form XML allows for an encoding name; ICU would read more (options
