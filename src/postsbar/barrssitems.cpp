@@ -57,6 +57,9 @@ CBarRssItems::CBarRssItems(CRSSEditDoc* doc, UiServices* ui, QWidget* parent)
         if (section == 0 && !m_list->header()->signalsBlocked())
             LayoutColumns();
     });
+    // The bar is usually filled before it is shown, so the widths follow every
+    // change of the rows' area, the first showing included.
+    connect(m_list, &PostsListView::viewportResized, this, &CBarRssItems::LayoutColumns);
 
     FillList();
 }

@@ -71,6 +71,7 @@ class TestBarRssItems final : public QObject {
 private slots:
     void open_fillsListAndSelectsFirstRow();
     void emptyFeed_animatesEmptyText();
+    void firstShowAndResize_titleColumnTakesWidthDateLeaves();
     void arrowKeysHeld_announceOnlyFinalRow();
     void headerClickOnTitle_sortsByCodeUnit();
     void deleteAfterSort_keepsEveryRowValid();
@@ -113,6 +114,30 @@ void TestBarRssItems::emptyFeed_animatesEmptyText() {
     QTRY_VERIFY(f.bar->ListView()->EmptyTextShown() != first);
     QTRY_COMPARE(f.bar->ListView()->EmptyTextShown(), u"RSS Items\u2026\u2026\u2026"_s);
     QTRY_COMPARE(f.bar->ListView()->EmptyTextShown(), u"RSS Items\u2026"_s);
+}
+
+void TestBarRssItems::firstShowAndResize_titleColumnTakesWidthDateLeaves() {
+    // A document window fills its bar before the window is shown.
+    QTemporaryDir dir;
+    FakeUiServices ui;
+    CRSSEditDoc doc(&ui);
+    QVERIFY(doc.OpenDocumentFile(WriteSampleFeed(dir, ManyPosts(5))));
+    QMainWindow window;
+    auto* bar = new CBarRssItems(&doc, &ui, &window);
+    window.addDockWidget(Qt::LeftDockWidgetArea, bar);
+    window.resize(600, 400);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    PostsListView* list = bar->ListView();
+    QHeaderView* header = list->header();
+    const auto columnsFill = [&] {
+        return header->sectionSize(0) + header->sectionSize(1) == list->viewport()->width();
+    };
+    QTRY_VERIFY(columnsFill());
+    QVERIFY(header->sectionSize(0) > header->minimumSectionSize());
+
+    window.resizeDocks({bar}, {bar->width() + 80}, Qt::Horizontal);
+    QTRY_VERIFY(columnsFill());
 }
 
 void TestBarRssItems::arrowKeysHeld_announceOnlyFinalRow() {
