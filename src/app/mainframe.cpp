@@ -292,8 +292,7 @@ void CMainFrame::updateTitle() {
 void CMainFrame::addToRecentFileList(const QString& path) {
     if (path.isEmpty())
         return;
-    m_recent.Add(path);
-    m_recent.Save();
+    m_recent.AddAndSave(path);
     updateRecentFileActions();
     reloadStartPage();
 }

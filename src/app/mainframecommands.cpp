@@ -321,8 +321,7 @@ bool CMainFrame::runFrameCommand(int id) {
             if (!openDocumentFile(path)) {
                 // A feed that is gone leaves the list, as the framework did.
                 if (!QFileInfo::exists(path)) {
-                    m_recent.Remove(path);
-                    m_recent.Save();
+                    m_recent.RemoveAndSave(path);
                     updateRecentFileActions();
                     reloadStartPage();
                 }

@@ -7,6 +7,8 @@
 #include "editor/rsseditview.h"
 #include "platform/commandids.h"
 #include "platform/identity.h"
+#include "platform/recentfilelist.h"
+#include "platform/settingsfile.h"
 #include "postsbar/barrssitems.h"
 #include "postsbar/htmlpreviewbar.h"
 #include "postsbar/postslistmodel.h"
@@ -110,6 +112,7 @@ private slots:
     void helpCommand_opensWebAddress();
     void shortcuts_eachKeyRunsOneCommand();
     void openedFeed_listedOnStartPage();
+    void openFeed_keepsFileAnotherInstanceListed();
     void toolBarButtonRemoved_staysRemovedNextRun();
     void startPageLinks_reachProgramAndBrowser_data();
     void startPageLinks_reachProgramAndBrowser();
@@ -359,6 +362,21 @@ void TestApp::helpCommand_opensWebAddress() {
     QCOMPARE(m_ui->urls.size(), 2);
     QVERIFY(m_ui->urls[0].endsWith(u"/home_support.php"_s));
     QVERIFY(m_ui->urls[1].contains(u"validator.w3.org/feed"_s));
+}
+
+void TestApp::openFeed_keepsFileAnotherInstanceListed() {
+    // A second running instance lists a file after this one has read the list.
+    const QString elsewhere = WriteFeed(*m_dir, u"other.xml"_s, {u"Two"_s});
+    RecentFileList other(SettingsIniPath());
+    other.Load();
+    QVERIFY(other.AddAndSave(elsewhere));
+
+    const QString path = WriteFeed(*m_dir, u"feed.xml"_s, {u"One"_s});
+    QVERIFY(m_frame->openDocumentFile(path));
+    RecentFileList saved(SettingsIniPath());
+    saved.Load();
+    QCOMPARE(saved.Entries().mid(0, 2), (QStringList{path, elsewhere}));
+    QCOMPARE(m_frame->recentFiles().Entries().mid(0, 2), (QStringList{path, elsewhere}));
 }
 
 void TestApp::openedFeed_listedOnStartPage() {
