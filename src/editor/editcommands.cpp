@@ -84,7 +84,7 @@ QAction* CRSSEditView::addCommand(int id, const QString& text, const QString& ti
 void CRSSEditView::createActions() {
     addCommand(ID_EDIT_UNDO, u"&Undo"_s, QString())
         ->setShortcuts({QKeySequence(u"Ctrl+Z"_s), QKeySequence(u"Alt+Backspace"_s)});
-    addCommand(ID_EDIT_REDO, u"&Redo"_s, QString())->setShortcut(QKeySequence(u"Ctrl+Y"_s));
+    addCommand(ID_EDIT_REDO, u"&Redo"_s, QString())->setShortcuts(QKeySequence::Redo);
     addCommand(ID_EDIT_CUT, u"Cu&t"_s, QString())
         ->setShortcuts({QKeySequence(u"Ctrl+X"_s), QKeySequence(u"Shift+Del"_s)});
     addCommand(ID_EDIT_COPY, u"&Copy"_s, QString())
@@ -101,7 +101,8 @@ void CRSSEditView::createActions() {
     addCommand(ID_INSERT_TEST, u"Insert Test"_s, u"Insert Test\nInsert Test"_s);
     addCommand(ID_FORMAT_REMOVE_SPANS, u"Remove SPAN and styles"_s, QString());
     addCommand(ID_FORMAT_REMOVE_NBSP, u"Remove &&nbsp;"_s, QString());
-    addCommand(ID_FILE_PRINT, u"&Print..."_s, QString())->setShortcut(QKeySequence(u"Ctrl+P"_s));
+    // No key: the main window gives Ctrl+P to the preview bar.
+    addCommand(ID_FILE_PRINT, u"&Print..."_s, QString());
     addCommand(ID_FILE_PRINT_PREVIEW, u"Print Pre&view"_s, QString());
     updateActions();
 }

@@ -345,6 +345,13 @@ void TestApp::shortcuts_eachKeyRunsOneCommand() {
     }
     const QString path = WriteFeed(*m_dir, u"feed.xml"_s, {u"One"_s});
     QVERIFY(m_frame->openDocumentFile(path));
+    // The editor's own actions may only repeat the main window's keys for the same command.
+    for (QAction* action : m_frame->activeChildFrame()->view()->editActions()) {
+        for (const QKeySequence& key : action->shortcuts()) {
+            QVERIFY2(!owner.contains(key) || owner.value(key) == action->data().toInt(),
+                     qPrintable(key.toString() + u" is taken by the editor and the window"_s));
+        }
+    }
     for (QAction* menu : m_frame->menuBar()->actions()) {
         const QString title = menu->text();
         const qsizetype amp = title.indexOf(u'&');
