@@ -1,6 +1,6 @@
 // The rich-text behaviour of the post editor face: a contenteditable body with
-// its own undo stack, the named methods the editor view calls, the toolbar's
-// "richtext:" commands and the state the view reads synchronously.
+// its own undo stack (undostack.js), the named methods the editor view calls,
+// the toolbar's "richtext:" commands and the state the view reads synchronously.
 "use strict";
 
 (function () {
@@ -9,17 +9,15 @@
     const END_SELECTION = "<!--EndSelection-->";
     const BLOCKS = ["p", "h1", "h2", "h3", "h4", "h5", "h6", "pre", "li", "div", "blockquote",
                     "address", "dd", "dt", "td", "th"];
-    const UNDO_LIMIT = 300;
     // Prefix that keeps a post's meta http-equiv from acting inside the face.
     const DEFUSED = "x-orvan-inert-";
-    // Typing within this many milliseconds of the last keystroke joins one undo step.
-    const TYPING_JOIN_MS = 1500;
 
     let body = null;
     let title = null;
     // The body keeps its caret while the focus is elsewhere, as a text editor does.
     let lastRange = null;
-    const undo = { done: [], undone: [], kind: null, time: 0 };
+    // The undo stack of the body and the title (undostack.js), made on attaching.
+    let undoStack = null;
 
     // --- small DOM helpers ---------------------------------------------------
 
@@ -155,53 +153,10 @@
         return list;
     }
 
-    // --- undo -----------------------------------------------------------------
-
     function editableOf(node) {
         if (inside(node, body)) return body;
         if (inside(node, title)) return title;
         return null;
-    }
-
-    function stateOf(root) {
-        return { root: root === body ? "body" : "title", html: root.innerHTML,
-                 selection: saveSelection(root) };
-    }
-
-    // Remembers the state before a change; typing runs join into one step.
-    function record(root, kind) {
-        const now = Date.now();
-        const name = root === body ? "body" : "title";
-        if (kind && kind === undo.kind && now - undo.time < TYPING_JOIN_MS
-            && undo.done.length && undo.done[undo.done.length - 1].root === name) {
-            undo.time = now;
-            return;
-        }
-        undo.done.push(stateOf(root));
-        if (undo.done.length > UNDO_LIMIT) undo.done.shift();
-        undo.undone = [];
-        undo.kind = kind || null;
-        undo.time = now;
-    }
-
-    function breakTyping() { undo.kind = null; }
-
-    function resetUndo() {
-        undo.done = [];
-        undo.undone = [];
-        breakTyping();
-    }
-
-    function travel(from, to) {
-        if (!from.length) return 0;
-        const target = from.pop();
-        const root = target.root === "body" ? body : title;
-        to.push(stateOf(root));
-        root.innerHTML = target.html;
-        restoreSelection(root, target.selection);
-        breakTyping();
-        changed(root);
-        return 1;
     }
 
     // --- change reporting -----------------------------------------------------
@@ -224,8 +179,8 @@
         const range = r ? [textOffset(r.startContainer, r.startOffset),
                            textOffset(r.endContainer, r.endOffset)] : null;
         return {
-            canUndo: inField ? 1 : (undo.done.length ? 1 : 0),
-            canRedo: inField ? 1 : (undo.undone.length ? 1 : 0),
+            canUndo: inField ? 1 : (undoStack.canUndo() ? 1 : 0),
+            canRedo: inField ? 1 : (undoStack.canRedo() ? 1 : 0),
             canCut: (inEdit || inField) && hasSel ? 1 : 0,
             canCopy: hasSel ? 1 : 0,
             canPaste: inEdit || inField ? 1 : 0,
@@ -323,7 +278,7 @@
     }
 
     function setBody(html, keepUndo) {
-        if (keepUndo) record(body, "set"); else resetUndo();
+        if (keepUndo) undoStack.record(body, "set"); else undoStack.reset();
         const t = document.createElement("template");
         t.innerHTML = html === undefined || html === null ? "" : String(html);
         defuse(t.content);
@@ -363,7 +318,7 @@
     function historyStep(forward) {
         const target = focusedEditor();
         if (target.localName === "input") return document.execCommand(forward ? "redo" : "undo") ? 1 : 0;
-        return forward ? travel(undo.undone, undo.done) : travel(undo.done, undo.undone);
+        return forward ? undoStack.redo() : undoStack.undo();
     }
 
     function selectAll() {
@@ -422,8 +377,8 @@
             else if (name === "li-ol") on = tags.includes("ol");
             else if (name === "show-rulers") on = body.classList.contains("rulers");
             mark(b, on, "checked");
-            if (name === "undo") mark(b, !undo.done.length, "disabled");
-            if (name === "redo") mark(b, !undo.undone.length, "disabled");
+            if (name === "undo") mark(b, !undoStack.canUndo(), "disabled");
+            if (name === "redo") mark(b, !undoStack.canRedo(), "disabled");
         }
     }
 
@@ -478,7 +433,7 @@
             return;
         }
         if (!ev.key.startsWith("Arrow") && !["Home", "End", "PageUp", "PageDown"].includes(ev.key)) return;
-        breakTyping();
+        undoStack.breakTyping();
     }
 
     function onBeforeInput(ev) {
@@ -498,7 +453,7 @@
         let kind = null;
         if (type === "insertText" || type === "insertCompositionText") kind = "typing";
         else if (type === "deleteContentBackward" || type === "deleteContentForward") kind = "erasing";
-        record(root, kind);
+        undoStack.record(root, kind);
     }
 
     function onInput(ev) {
@@ -518,12 +473,12 @@
     // A click on an image selects it, so it is the current object.
     function onMouseDown(ev) {
         if (ev.target && ev.target.localName === "img" && inside(ev.target, body)) {
-            breakTyping();
+            undoStack.breakTyping();
             const r = document.createRange();
             r.selectNode(ev.target);
             setTimeout(() => select(r), 0);
         } else if (inside(ev.target, body)) {
-            breakTyping();
+            undoStack.breakTyping();
         }
     }
 
@@ -539,8 +494,9 @@
         attach(el) {
             body = el;
             title = document.getElementById("div_title");
+            undoStack = window.orvanUndoStack({ body, title, saveSelection, restoreSelection, changed });
             edit = window.orvanRichEdit({
-                body, BLOCKS, bodyRange, record, changed, select, textOffset, defuse,
+                body, BLOCKS, bodyRange, record: undoStack.record, changed, select, textOffset, defuse,
                 closestIn, unwrap, rename, textNodesIn,
             });
             try { document.execCommand("defaultParagraphSeparator", false, "p"); } catch (e) { /* older engines */ }
@@ -573,7 +529,7 @@
                 const list = currentObjects();
                 if (!Number.isInteger(index) || index < 0 || index >= list.length) return false;
                 const target = list[index];
-                record(body, "attributes");
+                undoStack.record(body, "attributes");
                 for (const a of Array.from(target.attributes)) target.removeAttribute(a.name);
                 for (const k of Object.keys(map || {})) {
                     if (/^on/i.test(k)) continue;
