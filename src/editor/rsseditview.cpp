@@ -148,6 +148,7 @@ void CRSSEditView::LoadPost(int index) {
     std::optional<CRssPost> post = m_doc->GetFeed().MakePost(index);
     if (!post)
         return;
+    m_loadCall = m_surface->lastCallSent() + 1;
     ShowPostTitle(index);
     SetBodyHtml(post->GetDescription(), 2);
     // An empty link or author empties its field: the face never carries one
@@ -301,6 +302,11 @@ void CRSSEditView::UpdateLinkColor() {
 // --- events of the face ----------------------------------------------------------------
 
 void CRSSEditView::onHtmlEvent(const HtmlEvent& event) {
+    // Keys typed just before another post was chosen can reach us after it was
+    // loaded; they belong to the post shown before and must not land in this one.
+    if ((event.code == HTML_EDIT_VALUE_CHANGED || event.code == HTML_SELECT_SELECTION_CHANGED) &&
+        m_surface->lastCallAnswered() < m_loadCall)
+        return;
     switch (event.code) {
     case HTML_BUTTON_CLICK: {
         const QString id = event.id.toLower();

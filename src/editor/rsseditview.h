@@ -165,6 +165,9 @@ private:
     int m_bodySeq = 0;
     QHash<QString, QString> m_pendingChoice;
     QHash<QString, int> m_choiceSeq;
+    // The page's first call of the last post loaded: an edit raised before the
+    // page had handled it was made in the post shown before.
+    qint64 m_loadCall = 0;
     // What the two toolbar buttons the view keeps in step were last told.
     int m_hyperlinkDisabled = -1;
     int m_strikeChecked = -1;

@@ -91,6 +91,10 @@ public:
     bool waitUntilLoaded();
     // Processes events until the page has handled every call sent so far.
     void flush();
+    // Calls are numbered from 1 in the order sent. While an event is handled,
+    // lastCallAnswered() is the last call the page had handled when it raised it.
+    qint64 lastCallSent() const { return m_nextSeq - 1; }
+    qint64 lastCallAnswered() const { return m_ackSeq; }
 
     QWebEngineView* view() const { return m_view; }
     QWebEnginePage* page() const;

@@ -296,6 +296,47 @@ private slots:
         QCOMPARE(m_doc->GetFeed().GetDescription(1), html);
     }
 
+    void lateEditOfPreviousPost_neverReachesNextPost_data() {
+        QTest::addColumn<QString>("script");
+        const QString field = uR"(
+            const i = document.querySelector("#%1 input");
+            i.focus();
+            i.value = "late@example.org";
+            i.dispatchEvent(new Event("input"));
+        )"_s;
+        QTest::newRow("link") << field.arg(u"select_link"_s);
+        QTest::newRow("author") << field.arg(u"select_author"_s);
+        QTest::newRow("title") << uR"(
+            const t = document.getElementById("div_title");
+            t.focus();
+            document.getSelection().selectAllChildren(t);
+            document.execCommand("insertText", false, "Late");
+        )"_s;
+        QTest::newRow("body") << uR"(
+            const b = document.getElementById("richtext_edit");
+            b.focus();
+            document.getSelection().selectAllChildren(b);
+            document.execCommand("insertText", false, "Late");
+        )"_s;
+    }
+
+    void lateEditOfPreviousPost_neverReachesNextPost() {
+        QFETCH(QString, script);
+        open(0);
+        CRssFeed& feed = m_doc->GetFeed();
+        const QStringList before{feed.GetTitle(1), feed.GetDescription(1), feed.GetLink(1),
+                                 feed.GetAuthor(1), feed.GetPubDate(1)};
+        // The page is still handling the user's edit of post 0 when post 1 is chosen.
+        m_view->surface()->page()->runJavaScript(script);
+        m_doc->NotifyViews(nullptr, HintSelectPost, 1);
+        QTest::qWait(300);
+        m_view->surface()->flush();
+        m_doc->NotifyViews(nullptr, HintStorePost, 1);
+        const QStringList after{feed.GetTitle(1), feed.GetDescription(1), feed.GetLink(1),
+                                feed.GetAuthor(1), feed.GetPubDate(1)};
+        QCOMPARE(after, before);
+    }
+
     void loadPostWithoutLink_showsEmptyFields() {
         open(0);
         m_doc->NotifyViews(nullptr, HintSelectPost, 2);
