@@ -1,6 +1,7 @@
 #include "document/rsseditdoc.h"
 
 #include "feed/backup.h"
+#include "platform/atomicfile.h"
 #include "platform/uiservices.h"
 
 #include <QFileInfo>
@@ -168,12 +169,22 @@ bool CRSSEditDoc::OnOpenDocument(const QString& path) {
 bool CRSSEditDoc::OnSaveDocument(const QString& path) {
     StoreCurrentPost(nullptr, HintStorePost);
     m_lastError.clear();
+    // An empty tree (a load that failed) would replace the file with nothing.
+    if (!m_feed.document_element()) {
+        m_lastError = u"Cannot save %1: there is no feed to save"_s.arg(path);
+        return false;
+    }
     // Only a save over the document's own file keeps a copy of what it replaces;
     // the copy's result does not stop the save.
     if (!m_pathName.isEmpty() && SameFile(m_pathName, path))
         MakeBackup(path);
+    // Written here rather than by the feed's own save, whose commit can miss a
+    // refused write and leave an empty file behind on a full disk.
+    const QByteArray bytes = m_feed.SaveToMemory();
     QString error;
-    if (!m_feed.SaveFile(path, &error)) {
+    if (bytes.isEmpty())
+        error = u"cannot be written in the encoding %1"_s.arg(m_feed.GetEncoding());
+    if (!error.isEmpty() || !WriteFileAtomically(path, bytes, &error)) {
         m_lastError = u"Cannot save %1: %2"_s.arg(path, error);
         return false;
     }

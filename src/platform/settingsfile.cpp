@@ -1,12 +1,13 @@
 #include "platform/settingsfile.h"
 
+#include "platform/atomicfile.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMutex>
-#include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -264,14 +265,7 @@ bool SaveIni(const QString& path, const IniText& ini) {
     QByteArray data = text.toUtf8();
     if (ini.bom)
         data.prepend("\xEF\xBB\xBF");
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(data) != data.size()) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit();
+    return WriteFileAtomically(path, data);
 }
 
 // Sets (or with no value removes) one key; later copies of the key in the section go.

@@ -1,4 +1,5 @@
 // orvanctl's editing commands, driven as a user's script would drive them.
+#include "../platform/smalldisk.h"
 #include "feed/rssfeed.h"
 
 #include <QDir>
@@ -53,8 +54,10 @@ private:
     QString m_dataHome;
     int m_fileNumber = 0;
 
-    Run Orvanctl(const QStringList& args, bool asUnprivilegedUser = false) {
+    Run Orvanctl(const QStringList& args, bool asUnprivilegedUser = false,
+                 const QString& workingFolder = QString()) {
         QProcess process;
+        process.setWorkingDirectory(workingFolder);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"XDG_DATA_HOME"_s, m_dataHome);
         process.setProcessEnvironment(env);
@@ -232,6 +235,59 @@ private slots:
         const Run run = Orvanctl(args);
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(ReadBytes(path), before);
+    }
+
+    void doubleDash_endsOptions_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("expectedTitles");
+        QTest::newRow("add") << QStringList{u"add"_s, u"--title"_s, u"T"_s, u"--"_s, u"--f.xml"_s}
+                             << QStringList{u"T"_s, u"Post 0"_s};
+        QTest::newRow("duplicate")
+            << QStringList{u"duplicate"_s, u"--delete-original"_s, u"--"_s, u"--f.xml"_s, u"0"_s}
+            << QStringList{u"Post 0"_s};
+        QTest::newRow("list") << QStringList{u"list"_s, u"--"_s, u"--f.xml"_s}
+                              << QStringList{u"Post 0"_s};
+    }
+
+    void doubleDash_endsOptions() {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, expectedTitles);
+        const QString folder = m_dir.filePath(u"dashes%1"_s.arg(++m_fileNumber));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(WriteBytes(folder + u"/--f.xml"_s, FeedWithPosts(1)));
+        const Run run = Orvanctl(args, false, folder);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(Titles(folder + u"/--f.xml"_s), expectedTitles);
+    }
+
+    void fullDisk_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("targetExists");
+        QTest::newRow("new") << QStringList{u"new"_s} << false;
+        QTest::newRow("set") << QStringList{u"set"_s, u"0"_s, u"title"_s, u"Changed"_s} << true;
+        QTest::newRow("add") << QStringList{u"add"_s, u"--title"_s, u"More"_s} << true;
+    }
+
+    void fullDisk() {
+        QFETCH(QStringList, args);
+        QFETCH(bool, targetExists);
+        SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP("a small tmpfs needs root");
+        const QString path = disk.path() + u"/feed.xml"_s;
+        if (targetExists)
+            QVERIFY(WriteBytes(path, FeedWithPosts(2)));
+        const QByteArray before = ReadBytes(path);
+        disk.fillLeaving(0);
+        args.insert(1, path);
+
+        const Run run = Orvanctl(args);
+
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(path) && run.err.contains(u"No space left"_s),
+                 qPrintable(run.err));
+        QCOMPARE(QFile::exists(path), targetExists);
         QCOMPARE(ReadBytes(path), before);
     }
 

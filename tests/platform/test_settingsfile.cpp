@@ -1,6 +1,8 @@
 #include "platform/settingsfile.h"
+#include "smalldisk.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -225,6 +227,20 @@ private slots:
         QVERIFY(!WriteProfileNumber(ini, u"S"_s, u"k"_s, 1));
         QCOMPARE(ReadProfileNumber(ini, u"S"_s, u"k"_s, 5), 5);
         QVERIFY(!WriteProfileText(QString(), u"S"_s, u"k"_s, u"v"_s));
+    }
+
+    void write_fullDisk_failsAndKeepsTheOldFile() {
+        SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP("a small tmpfs needs root");
+        const QString ini = disk.path() + u"/Orvan/Settings.ini"_s;
+        QVERIFY(WriteProfileText(ini, u"S"_s, u"k"_s, u"old"_s));
+        // Room for the lock file, none for the new text.
+        disk.fillLeaving(1);
+        QVERIFY(!WriteProfileText(ini, u"S"_s, u"k"_s, u"new"_s));
+        QCOMPARE(ReadProfileSection(ini, u"S"_s), (Entries{{u"k"_s, u"old"_s}}));
+        QCOMPARE(QDir(disk.path() + u"/Orvan"_s).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{u"Settings.ini"_s});
     }
 
     void deleteAndReplace_touchOnlyTheirSection() {
