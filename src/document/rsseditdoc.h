@@ -99,7 +99,8 @@ public:
     bool OnCopyRssFeed();
     bool OnPostDuplicate();
     bool OnPostDuplicateDelete();
-    // Reopens the file without a question, discarding unsaved changes.
+    // Reopens the file without a question, discarding unsaved changes. A file
+    // that no longer loads leaves the document as it was and shows the error.
     bool OnFileReload();
     bool OnPostBack();
     // Never enabled; does nothing.

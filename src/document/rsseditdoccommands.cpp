@@ -89,6 +89,17 @@ bool CRSSEditDoc::OnPostDuplicateDelete() {
 bool CRSSEditDoc::OnFileReload() {
     if (!CanReload())
         return false;
+    // A file that no longer loads must not cost the feed held in memory: it
+    // stays, with its modified flag, so it can still be saved.
+    {
+        CRssFeed probe;
+        QString error;
+        if (!probe.LoadFile(m_pathName, &error)) {
+            m_lastError = u"Cannot open %1: %2"_s.arg(m_pathName, error);
+            Ui().ShowError(m_lastError);
+            return false;
+        }
+    }
     const int remembered = m_currentPost;
     const QString path = m_pathName;
     DeleteContents();

@@ -291,6 +291,42 @@ private slots:
         QCOMPARE(log.lines, QStringList({u"view:13:0@-1"_s, u"view:3:2@-1"_s}));
     }
 
+    void reload_fileNoLongerLoads_keepsFeedInMemoryAndShowsError() {
+        RecordingUi ui;
+        CRSSEditDoc doc(&ui);
+        const QString path = MakeFeedFile(3);
+        QVERIFY(doc.OpenDocumentFile(path));
+        Visit(doc, {1});
+        QVERIFY(doc.GetFeed().SetTitle(1, u"Unsaved"_s));
+        doc.SetModifiedFlag(true);
+        WriteFile(path, "<rss><channel><item>");
+
+        QVERIFY(!doc.OnFileReload());
+
+        QCOMPARE(doc.GetPostCount(), 3);
+        QCOMPARE(doc.GetFeed().GetTitle(1), u"Unsaved"_s);
+        QCOMPARE(doc.GetCurrentPost(), 1);
+        QVERIFY(doc.IsModified());
+        QCOMPARE(ui.errors.size(), 1);
+        QVERIFY(ui.errors.first().contains(path));
+        // What is still held can be written back over the broken file.
+        QVERIFY(doc.DoSave(path));
+        CRssFeed saved;
+        QVERIFY(saved.LoadFile(path));
+        QCOMPARE(saved.GetTitle(1), u"Unsaved"_s);
+    }
+
+    void save_afterFailedOpen_leavesFileAlone() {
+        const QString path = MakeFeedFile(2);
+        CRSSEditDoc doc;
+        QVERIFY(!doc.OnOpenDocument(m_home.filePath(u"no-such-feed.xml"_s)));
+        QVERIFY(!doc.OnSaveDocument(path));
+        QVERIFY(doc.GetLastError().contains(path));
+        CRssFeed kept;
+        QVERIFY(kept.LoadFile(path));
+        QCOMPARE(kept.GetPostCount(), 2);
+    }
+
     void reload_disabledWithoutPath() {
         CRSSEditDoc doc;
         QVERIFY(doc.OnNewDocument());
