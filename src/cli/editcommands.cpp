@@ -26,9 +26,15 @@ struct ParsedArgs {
 // False on an unknown option or an option without its value.
 bool ParseArgs(const QStringList& args, const QStringList& valueOptions,
                const QStringList& flagOptions, ParsedArgs& parsed) {
+    bool optionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
-        if (valueOptions.contains(arg)) {
+        // After "--" everything is a file name or an index, even "--title".
+        if (optionsEnded) {
+            parsed.positional.append(arg);
+        } else if (arg == u"--") {
+            optionsEnded = true;
+        } else if (valueOptions.contains(arg)) {
             if (i + 1 >= args.size())
                 return false;
             parsed.values.insert(arg, args[++i]);

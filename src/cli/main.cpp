@@ -2,7 +2,9 @@
 #include "clicommand.h"
 
 #include <QCoreApplication>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -36,5 +38,13 @@ int main(int argc, char** argv) {
         PrintUsage(stderr);
         return ExitUsage;
     }
-    return command->run(args);
+    int status = command->run(args);
+    // Output that never arrived (a full disk, a closed pipe) is a failure, not a success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        PrintError(QStringLiteral("cannot write the output: ") +
+                   QString::fromLocal8Bit(std::strerror(errno)));
+        if (status == ExitOk)
+            status = ExitFailed;
+    }
+    return status;
 }

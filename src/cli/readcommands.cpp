@@ -25,9 +25,13 @@ int RunList(const QStringList& args) {
     QString path;
     PostOrder order = PostOrder::ByPosition;
     QString filter;
+    bool optionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
-        if (arg == QLatin1String("--sort") || arg == QLatin1String("--filter")) {
+        if (!optionsEnded && arg == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded &&
+                   (arg == QLatin1String("--sort") || arg == QLatin1String("--filter"))) {
             if (i + 1 >= args.size())
                 return UsageError(name);
             const QString value = args[++i];
@@ -43,7 +47,7 @@ int RunList(const QStringList& args) {
                 PrintError(QStringLiteral("unknown sort order: ") + value);
                 return UsageError(name);
             }
-        } else if (path.isEmpty() && !arg.startsWith(QLatin1String("--"))) {
+        } else if (path.isEmpty() && (optionsEnded || !arg.startsWith(QLatin1String("--")))) {
             path = arg;
         } else {
             return UsageError(name);

@@ -148,6 +148,15 @@ private slots:
         QVERIFY(run.out.isEmpty());
     }
 
+    void output_cannotBeWritten_failsWithStatusOne() {
+        QProcess process;
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        process.start(QStringLiteral(ORVANCTL_PATH), {QStringLiteral("print"), m_feed});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.readAllStandardError().contains("cannot write the output"));
+    }
+
     void get_indexOutOfRange_failsWithStatusOne() {
         for (const QString& index :
              {QStringLiteral("3"), QStringLiteral("-1"), QStringLiteral("x")}) {
