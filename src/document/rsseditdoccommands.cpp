@@ -69,12 +69,15 @@ bool CRSSEditDoc::Duplicate(bool deleteOriginal) {
     if (original >= m_feed.GetPostCount() || !m_feed.DuplicatePost(original))
         return false;
     // The copy went in as post 0, pushing the original one down.
-    if (deleteOriginal)
-        m_feed.RemovePost(original + 1);
+    const bool removed = deleteOriginal && m_feed.RemovePost(original + 1);
     SetModifiedFlag(true);
     m_currentPost = 0;
     m_feed.SetDescription(0, ApplyPostFooter(m_feed.GetDescription(0)));
     NotifyViews(nullptr, HintPostsInserted, 0);
+    // The history forgets the removed original and renumbers the posts after
+    // it, as after Delete, so Back never lands on a post that merely took its number.
+    if (removed)
+        m_history.OnHint(HintPostDeleted, HintParam(original + 1));
     return true;
 }
 

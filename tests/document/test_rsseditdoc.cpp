@@ -94,6 +94,9 @@ private slots:
         QTest::newRow("back twice") << QList<int>{1, 2, 4} << u"back back"_s << QList<int>{1} << 1;
         QTest::newRow("duplicate shifts every entry")
             << QList<int>{1, 2} << u"duplicate"_s << QList<int>{2, 3} << 0;
+        // Posts 0 and 5 are now 1 and 5; the removed original leaves the history.
+        QTest::newRow("duplicate and delete follows the posts")
+            << QList<int>{0, 5, 3} << u"duplicateDelete"_s << QList<int>{1, 5} << 0;
     }
 
     void history() {
@@ -114,6 +117,8 @@ private slots:
                 QVERIFY(doc.OnPostAdd());
             else if (action == u"duplicate")
                 QVERIFY(doc.OnPostDuplicate());
+            else if (action == u"duplicateDelete")
+                QVERIFY(doc.OnPostDuplicateDelete());
         }
         QCOMPARE(Entries(doc), expectedHistory);
         QCOMPARE(doc.GetCurrentPost(), expectedCurrent);
