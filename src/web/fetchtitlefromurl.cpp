@@ -115,8 +115,11 @@ bool CFetchTitleFromURL::fetchSiteIcon(const QString& pageUrl, const QString& ag
     // An icon is a few kilobytes; a server sending more is not sending an icon.
     options.maxBytes = 1024 * 1024;
     options.limits = m_limits;
-    if (!downloadToFile(site + u"/favicon.ico"_s, file, options))
+    if (!downloadToFile(site + u"/favicon.ico"_s, file, options)) {
+        // A cut or failed transfer leaves part of an icon, which is no icon.
+        QFile::remove(file);
         return false;
+    }
     m_siteAddress = site;
     m_iconFile = file;
     return true;

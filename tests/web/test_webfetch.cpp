@@ -320,6 +320,19 @@ void TestWebFetch::fetchSiteIcon_storesOneFilePerSite() {
 
     CFetchTitleFromURL fetcher(QString(), u"Orvan"_s);
     QVERIFY(!fetcher.fetchSiteIcon(u"no-scheme/page"_s, u"Orvan"_s));
+
+    // An icon that never ends is cut at its cap and leaves no part behind.
+    TestHttpServer endless;
+    endless.route("/favicon.ico", [](const QByteArray&, int) {
+        TestHttpServer::Response response;
+        response.headers.append("Content-Type: image/x-icon");
+        response.body = "ICON";
+        response.endless = true;
+        return response;
+    });
+    fetcher.setLimits(testLimits());
+    QVERIFY(!fetcher.fetchSiteIcon(endless.url(u"/page"_s), u"Orvan"_s));
+    QCOMPARE(QDir(folder).entryList(QDir::Files), files);
 }
 
 void TestWebFetch::iconFileOf_keepsSchemeAndPort_data() {
