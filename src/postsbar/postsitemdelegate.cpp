@@ -70,6 +70,16 @@ QWidget* PostsItemDelegate::createEditor(QWidget* parent, const QStyleOptionView
     return editor;
 }
 
+void PostsItemDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    // The row is refreshed while it is renamed (a new post takes its author, its
+    // date moves on): what the user typed, and the selected text, stay as they are.
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+        if (line->isModified() || line->text() == index.data(Qt::EditRole).toString())
+            return;
+    }
+    QStyledItemDelegate::setEditorData(editor, index);
+}
+
 void PostsItemDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                                              const QModelIndex& index) const {
     QStyledItemDelegate::updateEditorGeometry(editor, option, index);

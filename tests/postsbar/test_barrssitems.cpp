@@ -77,6 +77,7 @@ private slots:
     void deleteAfterSort_keepsEveryRowValid();
     void reload_rebuildsRowsFromFeed();
     void renameInPlace_marksDocumentModified();
+    void rowRefreshedWhileRenaming_keepsTypingAndSelection();
     void copyCommands_reachClipboard_data();
     void copyCommands_reachClipboard();
     void ownNotification_isIgnored();
@@ -217,6 +218,24 @@ void TestBarRssItems::renameInPlace_marksDocumentModified() {
     QTRY_COMPARE(f.doc.GetFeed().GetTitle(0), u"Renamed"_s);
     QVERIFY(f.doc.IsModified());
     QTRY_COMPARE(f.view.PostsOf(HintTitleChanged), QList<int>{0});
+}
+
+void TestBarRssItems::rowRefreshedWhileRenaming_keepsTypingAndSelection() {
+    Frame f;
+    QVERIFY(f.Open(SamplePosts()));
+    QTRY_COMPARE(f.doc.GetCurrentPost(), 0);
+    f.doc.OnPostRename();
+    auto* editor = f.bar->findChild<QLineEdit*>(u"postTitleEditor"_s);
+    QVERIFY(editor);
+    QTRY_COMPARE(editor->selectedText(), u"b"_s);
+    // A fresh post takes its author while its title editor is already open.
+    f.doc.NotifyViews(nullptr, HintLinkOrAuthorChanged, 0);
+    QCOMPARE(editor->selectedText(), u"b"_s);
+    QTest::keyClicks(editor, u"New"_s);
+    f.doc.NotifyViews(nullptr, HintTitleChanged, 0);
+    QCOMPARE(editor->text(), u"New"_s);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(f.doc.GetFeed().GetTitle(0), u"New"_s);
 }
 
 void TestBarRssItems::copyCommands_reachClipboard_data() {
