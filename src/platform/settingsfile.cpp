@@ -347,9 +347,12 @@ QStringList ReplaceSection(const QStringList& lines, const QString& section,
 
 // One read-modify-write under a lock shared by every instance of the program
 // (the lock file) and by every thread of this one (the mutex).
+// One for every kind of change: a static inside the template would give each
+// caller's lambda a mutex of its own.
+QMutex g_writersMutex;
+
 template <typename Change> bool ModifyIni(const QString& path, Change change) {
-    static QMutex mutex;
-    const QMutexLocker guard(&mutex);
+    const QMutexLocker guard(&g_writersMutex);
     if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
     QLockFile lock(path + u".lock"_s);
