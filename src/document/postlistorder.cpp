@@ -6,9 +6,11 @@
 void PostListOrder::Reset(int count) {
     m_entries.resize(qMax(count, 0));
     std::iota(m_entries.begin(), m_entries.end(), 0);
+    Changed();
 }
 
 void PostListOrder::Sort(const CRssFeed& feed, PostSortMode mode) {
+    Changed();
     const int count = feed.GetPostCount();
     // Entries past the end of the feed keep their place at the back.
     const auto inRange = [count](int post) { return post >= 0 && post < count; };
@@ -36,7 +38,15 @@ void PostListOrder::Sort(const CRssFeed& feed, PostSortMode mode) {
 }
 
 int PostListOrder::FindRow(int post) const {
-    return static_cast<int>(m_entries.indexOf(post));
+    if (!m_rowsKnown) {
+        m_rowOf.clear();
+        m_rowOf.reserve(m_entries.size());
+        // Walked from the back, so the first row of a repeated post is the one kept.
+        for (qsizetype row = m_entries.size() - 1; row >= 0; --row)
+            m_rowOf.insert(m_entries.at(row), static_cast<int>(row));
+        m_rowsKnown = true;
+    }
+    return m_rowOf.value(post, -1);
 }
 
 int PostListOrder::Entry(int row) const {
@@ -67,6 +77,7 @@ int PostListOrder::ApplyFilter(const CRssFeed& feed, const QString& typedFilter)
     const QString filter = NormalizeFilterText(typedFilter);
     const int count = feed.GetPostCount();
     m_entries.clear();
+    Changed();
     if (filter.isEmpty()) {
         Reset(count);
         return count;

@@ -4,6 +4,7 @@
 
 #include "feed/rssfeed.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -17,12 +18,19 @@ public:
     // Sorts the entries in place (a filtered order stays filtered). Keys are
     // read once per sort, so large feeds sort quickly.
     void Sort(const CRssFeed& feed, PostSortMode mode);
-    // Row of a post index (first match), -1 when absent.
+    // Row of a post index (first match), -1 when absent. Looked up in an index
+    // built once per change of the order, so a selection does not walk every row.
     int FindRow(int post) const;
     // Post index of a row, -1 when the row is out of range.
     int Entry(int row) const;
-    void Clear() { m_entries.clear(); }
-    void Append(int post) { m_entries.append(post); }
+    void Clear() {
+        m_entries.clear();
+        Changed();
+    }
+    void Append(int post) {
+        m_entries.append(post);
+        Changed();
+    }
     int Count() const { return static_cast<int>(m_entries.size()); }
     bool IsEmpty() const { return m_entries.isEmpty(); }
     const QList<int>& Entries() const { return m_entries; }
@@ -37,5 +45,10 @@ public:
     int ApplyFilter(const CRssFeed& feed, const QString& typedFilter);
 
 private:
+    void Changed() { m_rowsKnown = false; }
+
     QList<int> m_entries;
+    // Post index -> first row showing it; valid while m_rowsKnown.
+    mutable QHash<int, int> m_rowOf;
+    mutable bool m_rowsKnown = false;
 };

@@ -73,6 +73,25 @@ private slots:
         QCOMPARE(order.Entry(-1), -1);
         order.Clear();
         QVERIFY(order.IsEmpty());
+        QCOMPARE(order.FindRow(1), -1);
+    }
+
+    void findRow_followsEveryChangeOfTheOrder() {
+        CRssFeed feed;
+        QVERIFY(Load(feed, {u"c"_s, u"a"_s, u"b"_s}));
+        PostListOrder order;
+        order.Reset(3);
+        QCOMPARE(order.FindRow(0), 0);
+        order.Sort(feed, PostSortMode::ByTitle);
+        QCOMPARE(order.FindRow(0), 2);
+        QCOMPARE(order.FindRow(1), 0);
+        order.ApplyFilter(feed, u"b"_s);
+        QCOMPARE(order.FindRow(2), 0);
+        QCOMPARE(order.FindRow(0), -1);
+        order.Append(0);
+        order.Append(2);
+        QCOMPARE(order.FindRow(0), 1);
+        QCOMPARE(order.FindRow(2), 0);
     }
 
     void filter_data() {
