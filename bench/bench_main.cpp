@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -174,6 +175,13 @@ void RunSize(int posts) {
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--peak") == 0)
         return RunPeak(argv[2], argv[3]);
+    // glibc moves its mmap and trim thresholds with the sizes freed so far, so
+    // whether a run gets warm heap memory or fresh pages (a page fault costs
+    // tens of microseconds on a virtual machine) depended on which sizes ran
+    // before; the baseline swung tenfold that way. Fixed thresholds give both
+    // sides the same reused memory.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
     std::vector<int> sizes;
     for (int i = 1; i < argc; ++i)
         sizes.push_back(std::atoi(argv[i]));

@@ -13,6 +13,7 @@
 #endif
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -28,6 +29,36 @@ constexpr auto kSpace = [] {
     return table;
 }();
 
+#ifdef __SSE2__
+// One bit for each of the sixteen characters at p that needs care: a line
+// break, a tab, another control character, the end of the text, or a blank
+// followed by one of these or by another blank. Reads p[0] to p[16].
+inline unsigned SpecialMask(const char* p) {
+    const __m128i blank = _mm_set1_epi8(' ');
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i lowX = _mm_cmpeq_epi8(_mm_max_epu8(x, blank), blank);
+    const __m128i lowY = _mm_cmpeq_epi8(_mm_max_epu8(y, blank), blank);
+    const __m128i blankX = _mm_cmpeq_epi8(x, blank);
+    const __m128i special =
+        _mm_or_si128(_mm_andnot_si128(blankX, lowX), _mm_and_si128(blankX, lowY));
+    return static_cast<unsigned>(_mm_movemask_epi8(special));
+}
+
+// Moves a block towards the start of the text; both halves are read before
+// anything is written, as the two ranges may overlap.
+template <int kSize> inline void MoveBlock(char* to, const char* from) {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    if constexpr (kSize == 32) {
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), first);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), second);
+    } else {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), first);
+    }
+}
+#endif
+
 // Plain text loses white space at both ends and each inner run becomes one
 // blank. The parser trimmed the raw ends already, but white space written as
 // a character reference reaches the text decoded, and a printed blank at an
@@ -41,27 +72,31 @@ size_t CondenseInPlace(char* text, const char* end) {
     unsigned previous = 1;
     for (;;) {
 #ifdef __SSE2__
-        // Sixteen characters at a time while they hold neither a line break,
-        // a tab, the end of the text nor two blanks in a row.
-        if (previous == 0 && end - p >= 17) {
-            const __m128i blank = _mm_set1_epi8(' ');
-            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-            const __m128i lowX = _mm_cmpeq_epi8(_mm_max_epu8(x, blank), blank);
-            const __m128i lowY = _mm_cmpeq_epi8(_mm_max_epu8(y, blank), blank);
-            const __m128i blankX = _mm_cmpeq_epi8(x, blank);
-            const __m128i special =
-                _mm_or_si128(_mm_andnot_si128(blankX, lowX), _mm_and_si128(blankX, lowY));
-            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
-            if (mask == 0) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), x);
+        // Ordinary characters go in blocks; most texts need no change at all,
+        // and those are only read, never written.
+        if (previous == 0) {
+            unsigned mask = 0;
+            while (end - p >= 33) {
+                mask = SpecialMask(p) | (SpecialMask(p + 16) << 16);
+                if (mask != 0)
+                    break;
+                if (out != p)
+                    MoveBlock<32>(out, p);
+                p += 32;
+                out += 32;
+            }
+            while (mask == 0 && end - p >= 17) {
+                mask = SpecialMask(p);
+                if (mask != 0)
+                    break;
+                if (out != p)
+                    MoveBlock<16>(out, p);
                 p += 16;
                 out += 16;
-                continue;
             }
             // The ordinary characters before the first one that needs care.
-            const unsigned plain = static_cast<unsigned>(__builtin_ctz(mask));
-            if (plain > 0) {
+            if (mask != 0) {
+                const unsigned plain = static_cast<unsigned>(__builtin_ctz(mask));
                 if (out != p)
                     std::memmove(out, p, plain);
                 p += plain;
@@ -100,32 +135,34 @@ bool CondenseText(pugi::xml_node node, const char* begin, const char* end) {
     return length > 0;
 }
 
-// Walks the whole tree without recursion: deeply nested files are allowed.
-void CondenseTree(pugi::xml_node root, const char* begin, const char* end) {
-    pugi::xml_node node = root.first_child();
-    while (node) {
-        if (node.type() == pugi::node_pcdata && !CondenseText(node, begin, end)) {
-            // White space only: the text goes, as the parser drops such text.
-            pugi::xml_node gone = node;
-            pugi::xml_node parent = node.parent();
-            node = node.next_sibling();
-            parent.remove_child(gone);
-            while (!node && parent != root) {
-                node = parent.next_sibling();
-                parent = parent.parent();
-            }
-            continue;
-        }
-        if (pugi::xml_node child = node.first_child()) {
-            node = child;
-            continue;
-        }
-        while (node && node != root && !node.next_sibling())
-            node = node.parent();
-        if (!node || node == root)
-            break;
-        node = node.next_sibling();
+// Condenses every plain text of the tree. pugixml's own walk visits the
+// nodes without recursion (deeply nested files are allowed) and without a
+// library call per step; texts condensed to nothing are removed afterwards,
+// since a walk must not lose the node it stands on.
+class TextCondenser final : public pugi::xml_tree_walker {
+public:
+    TextCondenser(const char* begin, const char* end) : m_begin(begin), m_end(end) {}
+    bool for_each(pugi::xml_node& node) override {
+        if (node.type() == pugi::node_pcdata && !CondenseText(node, m_begin, m_end))
+            m_emptied.push_back(node);
+        return true;
     }
+    // White space only: the text goes, as the parser drops such text.
+    void RemoveEmptied() {
+        for (pugi::xml_node node : m_emptied)
+            node.parent().remove_child(node);
+    }
+
+private:
+    const char* m_begin;
+    const char* m_end;
+    std::vector<pugi::xml_node> m_emptied;
+};
+
+void CondenseTree(pugi::xml_node root, const char* begin, const char* end) {
+    TextCondenser condenser(begin, end);
+    root.traverse(condenser);
+    condenser.RemoveEmptied();
 }
 
 // Line and column (both from 1) of a byte offset.
