@@ -72,8 +72,8 @@ DesktopUiServices::SaveAnswer DesktopUiServices::AskSaveChanges(const QString& d
     return SaveAnswer::Cancel;
 }
 
-QStringList DesktopUiServices::ChooseOpenFileNames() {
-    return QFileDialog::getOpenFileNames(m_parent, u"Open"_s, QDir::currentPath(),
+QStringList DesktopUiServices::ChooseOpenFileNames(const QString& folder) {
+    return QFileDialog::getOpenFileNames(m_parent, u"Open"_s, folder,
                                          kFeedFilter + u";;All Files (*)"_s);
 }
 

@@ -26,7 +26,7 @@ public:
     enum class SaveAnswer { Save, Discard, Cancel };
     virtual SaveAnswer AskSaveChanges(const QString& documentName);
     // File dialogs filtered to "RSS Feeds (*.xml)"; empty or no names when cancelled.
-    virtual QStringList ChooseOpenFileNames();
+    virtual QStringList ChooseOpenFileNames(const QString& folder);
     virtual QString ChooseSaveFileName(const QString& suggestion);
 
 protected:

@@ -17,6 +17,7 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QToolBar>
@@ -227,7 +228,7 @@ bool CMainFrame::saveDocument(CRSSEditDoc* doc, bool askForName) {
     if (askForName || path.isEmpty()) {
         QString suggestion = path;
         if (suggestion.isEmpty())
-            suggestion = QDir::current().filePath(doc->GetTitle() + u".xml"_s);
+            suggestion = QDir(feedFolder()).filePath(doc->GetTitle() + u".xml"_s);
         path = m_ui->ChooseSaveFileName(suggestion);
         if (path.isEmpty())
             return false;
@@ -295,6 +296,16 @@ void CMainFrame::addToRecentFileList(const QString& path) {
     m_recent.AddAndSave(path);
     updateRecentFileActions();
     reloadStartPage();
+}
+
+QString CMainFrame::feedFolder() const {
+    for (const QString& path : m_recent.Entries()) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (QFileInfo(folder).isDir())
+            return folder;
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 void CMainFrame::reloadStartPage() {

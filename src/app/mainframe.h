@@ -110,6 +110,9 @@ private:
     void updateTitle();
     void addToRecentFileList(const QString& path);
     void reloadStartPage();
+    // Where the file dialogs start: the folder of the feed used last, else the
+    // user's documents, never the folder the program happened to start in.
+    QString feedFolder() const;
     void openFileDialog();
     CRSSEditDoc* activeDocument() const;
 

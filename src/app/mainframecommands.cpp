@@ -399,7 +399,7 @@ void CMainFrame::openHelpUrl(const QString& url) {
 }
 
 void CMainFrame::openFileDialog() {
-    openFiles(m_ui->ChooseOpenFileNames());
+    openFiles(m_ui->ChooseOpenFileNames(feedFolder()));
 }
 
 void CMainFrame::newFeed() {

@@ -14,6 +14,7 @@
 #include "postsbar/postslistmodel.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -50,7 +51,10 @@ public:
         saveQuestions.append(name);
         return saveAnswer;
     }
-    QString ChooseSaveFileName(const QString&) override { return savePath; }
+    QString ChooseSaveFileName(const QString& suggestion) override {
+        saveSuggestion = suggestion;
+        return savePath;
+    }
 
     QStringList questions;
     QStringList saveQuestions;
@@ -58,6 +62,7 @@ public:
     QStringList urls;
     QString clipboard;
     QString savePath;
+    QString saveSuggestion;
     SaveAnswer saveAnswer = SaveAnswer::Cancel;
     int beeps = 0;
 };
@@ -108,6 +113,7 @@ private slots:
     void modifiedDocument_asksBeforeClosing();
     void quitting_asksForEveryModifiedFeed();
     void newFeedSaved_asksForNameAndJoinsRecentFiles();
+    void newFeedSaved_suggestsFolderOfLastFeed();
     void menuBar_followsWhetherFeedIsOpen();
     void helpCommand_opensWebAddress();
     void shortcuts_eachKeyRunsOneCommand();
@@ -311,6 +317,15 @@ void TestApp::newFeedSaved_asksForNameAndJoinsRecentFiles() {
     QVERIFY(!frame->document()->IsModified());
     QCOMPARE(m_frame->recentFiles().Entries().value(0), m_ui->savePath);
     QVERIFY(m_frame->windowTitle().endsWith(m_ui->savePath));
+}
+
+void TestApp::newFeedSaved_suggestsFolderOfLastFeed() {
+    const QString path = WriteFeed(*m_dir, u"feed.xml"_s, {u"One"_s});
+    QVERIFY(m_frame->openDocumentFile(path));
+    QVERIFY(m_frame->createNewDocument({u"My feed"_s, u"https://my.example/"_s, u"News"_s}));
+    // The user cancels the file dialog.
+    QVERIFY(m_frame->runCommand(ID_FILE_SAVE));
+    QCOMPARE(QFileInfo(m_ui->saveSuggestion).absolutePath(), QFileInfo(path).absolutePath());
 }
 
 void TestApp::menuBar_followsWhetherFeedIsOpen() {
