@@ -21,10 +21,8 @@ void PostListOrder::Sort(const CRssFeed& feed, PostSortMode mode) {
         std::sort(m_entries.begin(), firstStale);
         break;
     case PostSortMode::ByTitle: {
-        const std::vector<QString> titles = feed.CollectTitles();
-        std::stable_sort(m_entries.begin(), firstStale, [&titles](int a, int b) {
-            return QStringView(titles[a]).compare(QStringView(titles[b]), Qt::CaseSensitive) < 0;
-        });
+        const auto sorted = firstStale - m_entries.begin();
+        feed.SortByTitle(m_entries.data(), m_entries.data() + sorted);
         break;
     }
     case PostSortMode::ByDate: {

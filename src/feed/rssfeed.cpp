@@ -3,6 +3,7 @@
 #include "rssdate.h"
 #include "rssdatekey.h"
 #include "rsspost.h"
+#include "titleorder.h"
 
 #include <QUuid>
 #include <algorithm>
@@ -259,6 +260,51 @@ std::vector<QString> CRssFeed::CollectTitles() const {
     return titles;
 }
 
+void CRssFeed::SortByTitle(int* first, int* last) const {
+    // Titles are copied side by side as bytes that sort like their UTF-16
+    // texts, and most comparisons are settled by the first eight of them.
+    struct Entry {
+        quint64 prefix;
+        quint32 offset;
+        quint32 size;
+        quint32 position;
+        int post;
+    };
+    const auto count = static_cast<size_t>(last - first);
+    std::vector<char> arena;
+    std::vector<Entry> entries;
+    entries.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const auto offset = static_cast<quint32>(arena.size());
+        AppendTitleSortBytes(arena,
+                             ElementText(m_items[static_cast<size_t>(first[i])].child("title")));
+        entries.push_back({0, offset, static_cast<quint32>(arena.size() - offset),
+                           static_cast<quint32>(i), first[i]});
+    }
+    for (Entry& e : entries) {
+        // Big-endian, padded with zero bytes, which no title contains.
+        for (quint32 k = 0; k < 8; ++k)
+            e.prefix = (e.prefix << 8) |
+                       (k < e.size ? static_cast<unsigned char>(arena[e.offset + k]) : 0u);
+    }
+    const char* bytes = arena.data();
+    std::sort(entries.begin(), entries.end(), [bytes](const Entry& a, const Entry& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        const quint32 common = std::min(a.size, b.size);
+        if (common > 8) {
+            const int c = std::memcmp(bytes + a.offset + 8, bytes + b.offset + 8, common - 8);
+            if (c != 0)
+                return c < 0;
+        }
+        if (a.size != b.size)
+            return a.size < b.size;
+        return a.position < b.position;
+    });
+    for (size_t i = 0; i < count; ++i)
+        first[i] = entries[i].post;
+}
+
 std::vector<qint64> CRssFeed::CollectDateKeys() const {
     // One reading of the clock, so every unreadable date sorts as the same time.
     const qint64 now = CurrentDateKey();
@@ -298,10 +344,7 @@ std::vector<int> CRssFeed::SortedIndices(PostOrder order) const {
     for (size_t i = 0; i < indices.size(); ++i)
         indices[i] = static_cast<int>(i);
     if (order == PostOrder::ByTitle) {
-        const std::vector<QString> titles = CollectTitles();
-        std::stable_sort(indices.begin(), indices.end(), [&titles](int a, int b) {
-            return titles[static_cast<size_t>(a)] < titles[static_cast<size_t>(b)];
-        });
+        SortByTitle(indices.data(), indices.data() + indices.size());
     } else if (order == PostOrder::ByDate) {
         const std::vector<qint64> keys = CollectDateKeys();
         std::stable_sort(indices.begin(), indices.end(), [&keys](int a, int b) {

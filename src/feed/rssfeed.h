@@ -106,6 +106,10 @@ public:
     // Sort keys for many comparisons: the title of every post, and the date of
     // every post as seconds (unreadable dates count as the current time).
     std::vector<QString> CollectTitles() const;
+    // Sorts the post indices in [first, last) by title, in ordinal UTF-16
+    // order, keeping the present order of equal titles; every index must be
+    // a post of this feed.
+    void SortByTitle(int* first, int* last) const;
     std::vector<qint64> CollectDateKeys() const;
     // Post indices in the given order (a stable sort of the positions).
     std::vector<int> SortedIndices(PostOrder order) const;

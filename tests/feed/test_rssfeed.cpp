@@ -1,9 +1,11 @@
 #include "feed/rssdate.h"
 #include "feed/rssfeed.h"
 #include "feed/rsspost.h"
+#include "feed/titleorder.h"
 
 #include <QRegularExpression>
 #include <QtTest>
+#include <numeric>
 
 namespace {
 
@@ -241,6 +243,84 @@ private slots:
         QVERIFY(LoadText(feed, kFeed));
         QCOMPARE(feed.GetAllLinks(), QStringList({QStringLiteral("http://a.example/"),
                                                   QStringLiteral("http://b.example/")}));
+    }
+
+    // Titles are ordered from their UTF-8 bytes; the order must be exactly
+    // that of the UTF-16 texts, also where the two encodings disagree.
+    void titleSortBytes_matchUtf16Order_data() {
+        QTest::addColumn<QByteArray>("a");
+        QTest::addColumn<QByteArray>("b");
+        QTest::newRow("ascii") << QByteArray("Apple") << QByteArray("apple");
+        QTest::newRow("prefix") << QByteArray("News") << QByteArray("News today");
+        QTest::newRow("empty") << QByteArray("") << QByteArray("a");
+        QTest::newRow("equal") << QByteArray("Same") << QByteArray("Same");
+        QTest::newRow("cyrillic") << QByteArray("\xd0\x91\xd0\xb0")
+                                  << QByteArray("\xd0\x90\xd1\x8f");
+        // U+E000 sorts above U+1F600 in UTF-16 (surrogates come first).
+        QTest::newRow("private use vs emoji")
+            << QByteArray("x\xee\x80\x80") << QByteArray("x\xf0\x9f\x98\x80");
+        QTest::newRow("U+FFFD vs U+10000")
+            << QByteArray("\xef\xbf\xbd") << QByteArray("\xf0\x90\x80\x80");
+        QTest::newRow("same high surrogate")
+            << QByteArray("\xf0\x9f\x98\x80") << QByteArray("\xf0\x9f\x98\x81");
+        QTest::newRow("U+D7FF vs emoji")
+            << QByteArray("\xed\x9f\xbf") << QByteArray("\xf0\x9f\x98\x80");
+        QTest::newRow("ill-formed byte") << QByteArray("a\xff") << QByteArray("a\xef\xbf\xbc");
+        QTest::newRow("encoded surrogate")
+            << QByteArray("\xed\xa0\x80") << QByteArray("\xee\x80\x80");
+        QTest::newRow("cut sequence") << QByteArray("ab\xe2\x82") << QByteArray("ab\xe2\x82\xac");
+    }
+
+    void titleSortBytes_matchUtf16Order() {
+        QFETCH(QByteArray, a);
+        QFETCH(QByteArray, b);
+        std::vector<char> ka;
+        std::vector<char> kb;
+        AppendTitleSortBytes(ka, std::string_view(a.constData(), size_t(a.size())));
+        AppendTitleSortBytes(kb, std::string_view(b.constData(), size_t(b.size())));
+        // Compared as unsigned bytes, as the sort does.
+        const auto less = [](const std::vector<char>& x, const std::vector<char>& y) {
+            return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(),
+                                                [](char l, char r) { return uchar(l) < uchar(r); });
+        };
+        const QString sa = QString::fromUtf8(a);
+        const QString sb = QString::fromUtf8(b);
+        QCOMPARE(less(ka, kb), sa < sb);
+        QCOMPARE(less(kb, ka), sb < sa);
+    }
+
+    // Many titles with long shared beginnings, repeats and characters on
+    // both sides of the UTF-16 surrogate range sort as the shown texts do,
+    // equal titles keeping their positions.
+    void sortByTitle_matchesStableUtf16Sort() {
+        const QStringList parts = {QStringLiteral("A"),
+                                   QStringLiteral("a"),
+                                   QStringLiteral("Long shared beginning "),
+                                   QString(QChar(0xE000)),
+                                   QStringLiteral("\U0001F600"),
+                                   QString(QChar(0xFFFD)),
+                                   QStringLiteral("\u00e9"),
+                                   QStringLiteral("\u0416")};
+        QByteArray xml = "<rss><channel>";
+        QStringList titles;
+        quint32 seed = 7;
+        for (int i = 0; i < 400; ++i) {
+            QString title;
+            for (int k = 0; k < 1 + i % 4; ++k) {
+                seed = seed * 1103515245u + 12345u;
+                title += parts[int((seed >> 16) % quint32(parts.size()))];
+            }
+            titles.append(title);
+            xml += "<item><title>" + title.toHtmlEscaped().toUtf8() + "</title></item>";
+        }
+        xml += "</channel></rss>";
+        CRssFeed feed;
+        QVERIFY(feed.LoadFromMemory(xml));
+        std::vector<int> expected(size_t(titles.size()));
+        std::iota(expected.begin(), expected.end(), 0);
+        std::stable_sort(expected.begin(), expected.end(),
+                         [&](int a, int b) { return feed.GetTitle(a) < feed.GetTitle(b); });
+        QCOMPARE(feed.SortedIndices(PostOrder::ByTitle), expected);
     }
 
     void ordering_byTitleIsOrdinalAndByDateNewestFirst() {
