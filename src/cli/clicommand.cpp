@@ -1,7 +1,6 @@
 #include "clicommand.h"
 
 #include "feed/rssfeed.h"
-#include "platform/atomicfile.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -73,10 +72,8 @@ bool LoadFeedOrReport(CRssFeed& feed, const QString& path) {
 }
 
 bool SaveFeedOrReport(const CRssFeed& feed, const QString& path) {
-    // The feed's own save can miss a write refused by a full disk.
     QString error;
-    const QByteArray bytes = feed.SaveToMemory();
-    if (!bytes.isEmpty() && WriteFileAtomically(path, bytes, &error))
+    if (feed.SaveFile(path, &error))
         return true;
     PrintError(path, error.isEmpty() ? QStringLiteral("cannot be saved") : error);
     return false;

@@ -1,7 +1,6 @@
 #include "document/rsseditdoc.h"
 
 #include "feed/backup.h"
-#include "platform/atomicfile.h"
 #include "platform/uiservices.h"
 
 #include <QFileInfo>
@@ -178,13 +177,8 @@ bool CRSSEditDoc::OnSaveDocument(const QString& path) {
     // the copy's result does not stop the save.
     if (!m_pathName.isEmpty() && SameFile(m_pathName, path))
         MakeBackup(path);
-    // Written here rather than by the feed's own save, whose commit can miss a
-    // refused write and leave an empty file behind on a full disk.
-    const QByteArray bytes = m_feed.SaveToMemory();
     QString error;
-    if (bytes.isEmpty())
-        error = u"cannot be written in the encoding %1"_s.arg(m_feed.GetEncoding());
-    if (!error.isEmpty() || !WriteFileAtomically(path, bytes, &error)) {
+    if (!m_feed.SaveFile(path, &error)) {
         m_lastError = u"Cannot save %1: %2"_s.arg(path, error);
         return false;
     }

@@ -2,11 +2,12 @@
 // the white-space rules of plain text.
 #include "rssfeed.h"
 
+#include "platform/atomicfile.h"
+
 #include "feedencoding.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <array>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -411,17 +412,7 @@ bool CRssFeed::SaveFile(const QString& path, QString* error) const {
     QByteArray bytes;
     if (!PrintTo(bytes, true))
         return fail(QStringLiteral("cannot be written in the encoding %1").arg(m_encoding));
-    // Written beside the target and renamed over it, so a failed save leaves
-    // the old file as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("cannot be written: ") + file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(QStringLiteral("cannot be written: ") + reason);
-    }
-    if (!file.commit())
-        return fail(QStringLiteral("cannot be written: ") + file.errorString());
-    return true;
+    // Written beside the target and renamed over it once every byte is on
+    // disk, so a failed save (a full disk too) leaves the old file as it was.
+    return WriteFileAtomically(path, bytes, error);
 }
