@@ -232,25 +232,24 @@ void CRSSEditView::RefreshCurrentStyle() {
 }
 
 void CRSSEditView::UpdateToolbarStates() {
-    const int disabled = CanEditLink() ? 0 : 1;
-    if (disabled != m_hyperlinkDisabled) {
-        m_hyperlinkDisabled = disabled;
-        const HtmlElement button = m_surface->element(u"#tb_hyperlink"_s);
-        if (disabled)
-            button.setAttribute(u"disabled"_s, QString());
+    // Sets or removes a boolean attribute of a toolbar button, only when its
+    // state changed since the last call, so typing sends no needless calls.
+    const auto sync = [this](int& shown, int wanted, const QString& selector,
+                             const QString& attribute) {
+        if (wanted == shown)
+            return;
+        shown = wanted;
+        const HtmlElement button = m_surface->element(selector);
+        if (wanted)
+            button.setAttribute(attribute, QString());
         else
-            button.removeAttribute(u"disabled"_s);
-    }
+            button.removeAttribute(attribute);
+    };
+    sync(m_hyperlinkDisabled, CanEditLink() ? 0 : 1, u"#tb_hyperlink"_s, u"disabled"_s);
     const HtmlValue decoration = richState(u"style"_s).value(u"text-decoration"_s);
-    const int checked = decoration.isString() && decoration.toText().contains("line-through"_L1);
-    if (checked != m_strikeChecked) {
-        m_strikeChecked = checked;
-        const HtmlElement button = m_surface->element(u"#tb_strikeout"_s);
-        if (checked)
-            button.setAttribute(u"checked"_s, QString());
-        else
-            button.removeAttribute(u"checked"_s);
-    }
+    sync(m_strikeChecked,
+         decoration.isString() && decoration.toText().contains("line-through"_L1) ? 1 : 0,
+         u"#tb_strikeout"_s, u"checked"_s);
 }
 
 // Both clean-ups: store the body as shown, transform the stored description,
