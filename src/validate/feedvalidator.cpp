@@ -1,0 +1,132 @@
+#include "feedvalidator.h"
+
+#include "feedwalker.h"
+
+#include "feed/feedencoding.h"
+#include "feed/rssfeed.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+namespace {
+
+// Gives each finding its line and column from its offset in the text, in one
+// pass over the text however many findings there are, and puts the findings
+// in the order of their places.
+void PlaceFindings(std::vector<Finding>& findings, const std::vector<ptrdiff_t>& offsets,
+                   const QByteArray& text) {
+    std::vector<size_t> order(findings.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&offsets](size_t a, size_t b) { return offsets[a] < offsets[b]; });
+    const char* data = text.constData();
+    const size_t size = static_cast<size_t>(text.size());
+    size_t lineStart = 0;
+    int line = 1;
+    // The column is counted up to counted, so findings on one long line do
+    // not count the same characters again.
+    size_t counted = 0;
+    int column = 1;
+    std::vector<Finding> placed;
+    placed.reserve(findings.size());
+    for (size_t index : order) {
+        const size_t target =
+            std::min(size, static_cast<size_t>(std::max<ptrdiff_t>(0, offsets[index])));
+        while (lineStart < target) {
+            const void* newline = std::memchr(data + lineStart, '\n', target - lineStart);
+            if (!newline)
+                break;
+            lineStart = static_cast<size_t>(static_cast<const char*>(newline) - data) + 1;
+            ++line;
+            counted = lineStart;
+            column = 1;
+        }
+        for (; counted < target; ++counted) {
+            // Columns count characters, not the bytes of a UTF-8 sequence.
+            if ((static_cast<unsigned char>(data[counted]) & 0xC0) != 0x80)
+                ++column;
+        }
+        Finding finding = std::move(findings[index]);
+        finding.line = line;
+        finding.column = column;
+        placed.push_back(std::move(finding));
+    }
+    findings = std::move(placed);
+}
+
+} // namespace
+
+const char* MessageId(Msg msg) {
+    static const char* const kIds[] = {
+#define ORVAN_MESSAGE_ID(id, severity) #id,
+        ORVAN_VALIDATION_MESSAGES(ORVAN_MESSAGE_ID)
+#undef ORVAN_MESSAGE_ID
+    };
+    return kIds[static_cast<int>(msg)];
+}
+
+Severity MessageSeverity(Msg msg) {
+    static const Severity kSeverities[] = {
+#define ORVAN_MESSAGE_SEVERITY(id, severity) Severity::severity,
+        ORVAN_VALIDATION_MESSAGES(ORVAN_MESSAGE_SEVERITY)
+#undef ORVAN_MESSAGE_SEVERITY
+    };
+    return kSeverities[static_cast<int>(msg)];
+}
+
+int ValidationReport::errorCount() const {
+    return static_cast<int>(std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
+        return f.severity() == Severity::Error;
+    }));
+}
+
+QByteArray ParserTextOf(const QByteArray& bytes) {
+    const FeedEncoding encoding =
+        SniffEncoding(bytes.constData(), static_cast<size_t>(bytes.size()));
+    if (encoding.isUtf8)
+        return encoding.bomSize ? bytes.mid(static_cast<qsizetype>(encoding.bomSize)) : bytes;
+    QByteArray utf8;
+    QString reason;
+    DecodeToUtf8(encoding, bytes.constData() + encoding.bomSize,
+                 static_cast<size_t>(bytes.size()) - encoding.bomSize, utf8, reason);
+    return utf8;
+}
+
+Finding LoadFailureFinding(const QString& reason) {
+    Finding finding;
+    finding.msg = Msg::SAXError;
+    finding.message = QStringLiteral("The feed does not load: ") + reason;
+    static const QRegularExpression position(QStringLiteral("line (\\d+), column (\\d+)"));
+    const QRegularExpressionMatch match = position.match(reason);
+    if (match.hasMatch()) {
+        finding.line = std::max(1, match.captured(1).toInt());
+        finding.column = std::max(1, match.captured(2).toInt());
+    }
+    return finding;
+}
+
+std::vector<Finding> ValidateLoadedFeed(const CRssFeed& feed, const QByteArray& text,
+                                        const ValidationOptions& options) {
+    std::vector<Finding> findings;
+    std::vector<ptrdiff_t> offsets;
+    FeedWalker walker(options, std::string_view(text.constData(), static_cast<size_t>(text.size())),
+                      findings, offsets);
+    walker.Run(feed);
+    PlaceFindings(findings, offsets, text);
+    return findings;
+}
+
+ValidationReport ValidateFeedBytes(const QByteArray& bytes, const ValidationOptions& options) {
+    ValidationReport report;
+    CRssFeed feed;
+    QString error;
+    if (!feed.LoadFromMemory(bytes, &error)) {
+        report.findings.push_back(LoadFailureFinding(error));
+        return report;
+    }
+    report.loaded = true;
+    report.findings = ValidateLoadedFeed(feed, ParserTextOf(bytes), options);
+    return report;
+}
