@@ -97,13 +97,16 @@ QByteArray ParserTextOf(const QByteArray& bytes) {
 Finding LoadFailureFinding(const QString& reason) {
     Finding finding;
     finding.msg = Msg::SAXError;
-    finding.message = QStringLiteral("The feed does not load: ") + reason;
-    static const QRegularExpression position(QStringLiteral("line (\\d+), column (\\d+)"));
+    const QRegularExpression position(QStringLiteral(" ?\\(line (\\d+), column (\\d+)\\)"));
     const QRegularExpressionMatch match = position.match(reason);
+    QString text = reason;
     if (match.hasMatch()) {
         finding.line = std::max(1, match.captured(1).toInt());
         finding.column = std::max(1, match.captured(2).toInt());
+        // The place is the finding's own; the message need not repeat it.
+        text.remove(match.capturedStart(), match.capturedLength());
     }
+    finding.message = QStringLiteral("The feed does not load: ") + text;
     return finding;
 }
 
