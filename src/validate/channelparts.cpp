@@ -14,7 +14,7 @@ QString Utf8(std::string_view text) {
 constexpr std::string_view kDays[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
                                       "Friday", "Saturday", "Sunday"};
 
-int IndexOf(const char* const* names, int count, std::string_view name) {
+int IndexOf(const std::string_view* names, int count, std::string_view name) {
     for (int i = 0; i < count; ++i) {
         if (name == names[i])
             return i;
@@ -166,7 +166,8 @@ void FeedWalker::SkipDays(pugi::xml_node node) {
 }
 
 void FeedWalker::Image(pugi::xml_node image) {
-    const char* const fields[] = {"url", "title", "link", "width", "height", "description"};
+    constexpr std::string_view fields[] = {"url",   "title",  "link",
+                                           "width", "height", "description"};
     int counts[6] = {};
     Attributes(image, {});
     NoText(image);
@@ -236,14 +237,14 @@ void FeedWalker::Image(pugi::xml_node image) {
         if (counts[need.field] == 0)
             Report(need.msg, image,
                    QStringLiteral("<image> has no <%1>; it needs url, title and link.")
-                       .arg(QLatin1String(fields[need.field])),
-                   QStringLiteral("image/") + QLatin1String(fields[need.field]));
+                       .arg(QLatin1String(fields[need.field].data())),
+                   QStringLiteral("image/") + QLatin1String(fields[need.field].data()));
     }
     m_prefix = "";
 }
 
 void FeedWalker::TextInput(pugi::xml_node node) {
-    const char* const fields[] = {"title", "description", "name", "link"};
+    constexpr std::string_view fields[] = {"title", "description", "name", "link"};
     int counts[4] = {};
     Attributes(node, {});
     NoText(node);
@@ -282,8 +283,8 @@ void FeedWalker::TextInput(pugi::xml_node node) {
             Report(missing[i], node,
                    QStringLiteral("<textInput> has no <%1>; it needs title, description, name "
                                   "and link.")
-                       .arg(QLatin1String(fields[i])),
-                   QStringLiteral("textInput/") + QLatin1String(fields[i]));
+                       .arg(QLatin1String(fields[i].data())),
+                   QStringLiteral("textInput/") + QLatin1String(fields[i].data()));
     }
     m_prefix = "";
 }

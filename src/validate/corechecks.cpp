@@ -18,7 +18,7 @@ QString Name(pugi::xml_node node) {
 }
 
 // Channel elements that may appear once, in the order of the counts array.
-constexpr const char* kChannelSingles[] = {
+constexpr std::string_view kChannelSingles[] = {
     "title",     "link",    "description",   "language",  "copyright", "managingEditor",
     "webMaster", "pubDate", "lastBuildDate", "generator", "docs",      "cloud",
     "ttl",       "image",   "rating",        "textInput", "skipHours", "skipDays"};
@@ -38,11 +38,11 @@ enum ItemField {
     SourceField,
     ItemFieldCount
 };
-constexpr const char* kItemFields[] = {"title",    "link",     "description", "author",
-                                       "category", "comments", "enclosure",   "guid",
-                                       "pubDate",  "source"};
+constexpr std::string_view kItemFields[] = {"title",    "link",     "description", "author",
+                                            "category", "comments", "enclosure",   "guid",
+                                            "pubDate",  "source"};
 
-int IndexOf(const char* const* names, int count, std::string_view name) {
+int IndexOf(const std::string_view* names, int count, std::string_view name) {
     for (int i = 0; i < count; ++i) {
         if (name == names[i])
             return i;
@@ -542,17 +542,15 @@ void FeedWalker::Guid(pugi::xml_node node) {
     }
     if (text.empty())
         return;
-    if (m_guids.count(text)) {
+    // Texts of one child are views into the tree; gathered ones need a copy.
+    const bool inTree = node.first_child() && !node.first_child().next_sibling();
+    const std::string_view kept = inTree ? text : std::string_view(m_ownedTexts.emplace_back(text));
+    if (!m_guids.Insert(kept))
         Report(Msg::DuplicateValue, node,
                QStringLiteral("Another post has the same <guid> \"%1\"; readers will take them "
                               "for one post.")
                    .arg(Utf8(text)),
                FieldOf(node));
-    } else {
-        // Texts of one child are views into the tree; gathered ones need a copy.
-        const bool inTree = node.first_child() && !node.first_child().next_sibling();
-        m_guids.insert(inTree ? text : std::string_view(m_ownedTexts.emplace_back(text)));
-    }
 }
 
 void FeedWalker::Source(pugi::xml_node node) {

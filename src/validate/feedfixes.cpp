@@ -136,7 +136,7 @@ bool FixRewriteDate(CRssFeed& feed, int post, const QString& element) {
     DateFields fields;
     if (!ReadAnyDate(text, fields))
         return false;
-    const std::string rewritten = FormatRfc822(fields).toStdString();
+    const std::string rewritten = FormatRfc822(fields);
     if (rewritten == TrimXmlSpace(text))
         return false;
     return SetElementText(node, rewritten);

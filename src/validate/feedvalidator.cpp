@@ -7,10 +7,36 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <numeric>
 
 namespace {
+
+// The line breaks in [p, end), eight bytes at a time: this runs over the
+// whole file when the last finding is near its end.
+size_t CountNewlines(const char* p, const char* end) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHigh = 0x8080808080808080ULL;
+    constexpr uint64_t kLow = 0x7F7F7F7F7F7F7F7FULL;
+    size_t count = 0;
+    while (end - p >= 8) {
+        // Per byte: 1 where it is a line break. At most 255 rounds before
+        // the byte counters are summed.
+        uint64_t counters = 0;
+        for (int round = 0; round < 255 && end - p >= 8; ++round, p += 8) {
+            uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            const uint64_t x = word ^ (kOnes * '\n');
+            const uint64_t nonZero = (((x & kLow) + kLow) | x) & kHigh;
+            counters += (~nonZero & kHigh) >> 7;
+        }
+        count += static_cast<size_t>((counters * kOnes) >> 56);
+    }
+    for (; p < end; ++p)
+        count += *p == '\n';
+    return count;
+}
 
 // Gives each finding its line and column from its offset in the text, in one
 // pass over the text however many findings there are, and puts the findings
@@ -23,6 +49,7 @@ void PlaceFindings(std::vector<Finding>& findings, const std::vector<ptrdiff_t>&
                      [&offsets](size_t a, size_t b) { return offsets[a] < offsets[b]; });
     const char* data = text.constData();
     const size_t size = static_cast<size_t>(text.size());
+    size_t position = 0;
     size_t lineStart = 0;
     int line = 1;
     // The column is counted up to counted, so findings on one long line do
@@ -34,14 +61,18 @@ void PlaceFindings(std::vector<Finding>& findings, const std::vector<ptrdiff_t>&
     for (size_t index : order) {
         const size_t target =
             std::min(size, static_cast<size_t>(std::max<ptrdiff_t>(0, offsets[index])));
-        while (lineStart < target) {
-            const void* newline = std::memchr(data + lineStart, '\n', target - lineStart);
-            if (!newline)
-                break;
-            lineStart = static_cast<size_t>(static_cast<const char*>(newline) - data) + 1;
-            ++line;
-            counted = lineStart;
-            column = 1;
+        if (target > position) {
+            const size_t breaks = CountNewlines(data + position, data + target);
+            if (breaks > 0) {
+                line += static_cast<int>(breaks);
+                lineStart = static_cast<size_t>(static_cast<const char*>(memrchr(
+                                                    data + position, '\n', target - position)) -
+                                                data) +
+                            1;
+                counted = lineStart;
+                column = 1;
+            }
+            position = target;
         }
         for (; counted < target; ++counted) {
             // Columns count characters, not the bytes of a UTF-8 sequence.
@@ -116,6 +147,7 @@ std::vector<Finding> ValidateLoadedFeed(const CRssFeed& feed, const QByteArray& 
     std::vector<ptrdiff_t> offsets;
     FeedWalker walker(options, std::string_view(text.constData(), static_cast<size_t>(text.size())),
                       findings, offsets);
+    walker.ReservePosts(feed.GetPostCount());
     walker.Run(feed);
     PlaceFindings(findings, offsets, text);
     return findings;

@@ -11,9 +11,23 @@
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <vector>
+
+// Texts seen so far, to find repeats in one pass: one array with open
+// addressing, as a node per text cost more than the rest of a guid's checks.
+// The texts must outlive the set; an empty text is never added.
+class TextSet final {
+public:
+    void Reserve(size_t count);
+    // False when the text was there already.
+    bool Insert(std::string_view text);
+
+private:
+    void Grow(size_t capacity);
+    std::vector<std::string_view> m_slots;
+    size_t m_count = 0;
+};
 
 // The namespaces whose tags the validator knows.
 enum class Ns { Core, Atom, Content, Dc, Itunes, Podcast, Slash, Other };
@@ -25,6 +39,8 @@ public:
     FeedWalker(const ValidationOptions& options, std::string_view text,
                std::vector<Finding>& findings, std::vector<ptrdiff_t>& offsets);
     void Run(const pugi::xml_document& document);
+    // Room for the guids of that many posts.
+    void ReservePosts(int posts) { m_guids.Reserve(static_cast<size_t>(posts)); }
 
 private:
     // What holds the element being checked.
@@ -144,6 +160,6 @@ private:
     int m_podcastCounts[4] = {};
 
     // guid texts seen so far, to find repeats in one pass.
-    std::unordered_set<std::string_view> m_guids;
+    TextSet m_guids;
     std::deque<std::string> m_ownedTexts;
 };

@@ -3,9 +3,7 @@
 #include "valuechecks.h"
 
 #include <QUrl>
-#include <algorithm>
-#include <functional>
-#include <iterator>
+#include <array>
 #include <vector>
 
 namespace {
@@ -21,9 +19,31 @@ constexpr std::string_view kUrlAttributes[] = {
     "href",     "src",    "background", "cite",   "action", "longdesc",   "poster",
     "codebase", "usemap", "lowsrc",     "dynsrc", "data",   "formaction", "profile"};
 
-template <size_t N> bool Contains(const std::string_view (&list)[N], std::string_view s) {
-    return std::find(std::begin(list), std::end(list), s) != std::end(list);
-}
+// A name in lower case, kept in place; names longer than any listed one
+// are left empty, as they match none.
+class LowerName final {
+public:
+    explicit LowerName(std::string_view name) {
+        if (name.size() >= sizeof m_text)
+            return;
+        for (size_t i = 0; i < name.size(); ++i)
+            m_text[i] =
+                (name[i] >= 'A' && name[i] <= 'Z') ? static_cast<char>(name[i] + 32) : name[i];
+        m_size = name.size();
+    }
+    std::string_view view() const { return {m_text, m_size}; }
+    template <size_t N> bool In(const std::string_view (&list)[N]) const {
+        for (std::string_view entry : list) {
+            if (entry == view())
+                return true;
+        }
+        return false;
+    }
+
+private:
+    char m_text[16] = {};
+    size_t m_size = 0;
+};
 
 bool IsNameStart(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -33,87 +53,78 @@ bool IsNameChar(char c) {
     return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == ':' || c == '_' || c == '.';
 }
 
+struct Tag {
+    std::string_view name;
+    bool end = false;
+    bool selfClosing = false;
+};
+
+// An attribute as written; the value without its quotes, at valueStart.
 struct Attribute {
-    std::string name;
-    // Where the value lies in the HTML (without its quotes).
+    std::string_view name;
     size_t valueStart = 0;
     size_t valueLength = 0;
 };
 
-struct Tag {
-    std::string name;
-    bool end = false;
-    bool selfClosing = false;
-    std::vector<Attribute> attributes;
-};
-
-// Walks the tags of an HTML text. onTag sees every start and end tag;
-// onBroken is told when a tag runs to the end of the text unclosed.
-class TagReader final {
-public:
-    explicit TagReader(std::string_view html) : m_html(html) {}
-
-    void Run(const std::function<void(const Tag&)>& onTag,
-             const std::function<void(std::string_view)>& onBroken,
-             const std::function<void()>& onImport) {
-        size_t i = 0;
-        const std::string_view h = m_html;
-        while ((i = h.find('<', i)) != std::string_view::npos) {
-            if (h.substr(i, 4) == "<!--") {
-                const size_t end = h.find("-->", i + 4);
-                if (end == std::string_view::npos) {
-                    onBroken("a comment is not closed");
-                    return;
-                }
-                i = end + 3;
-            } else if (i + 1 < h.size() && (h[i + 1] == '!' || h[i + 1] == '?')) {
-                if (h[i + 1] == '?' && StartsWithNoCase(h.substr(i + 2), "import"))
-                    onImport();
-                const size_t end = h.find('>', i + 2);
-                if (end == std::string_view::npos)
-                    return;
-                i = end + 1;
-            } else if (i + 1 < h.size() && (h[i + 1] == '/' || IsNameStart(h[i + 1]))) {
-                if (!ReadTag(i, onTag)) {
-                    onBroken("a tag is not closed with \">\"");
-                    return;
-                }
-            } else {
-                ++i;
+// Walks the tags of an HTML text without allocating. onAttribute sees each
+// attribute of a start tag as it is read, onTag each whole start or end tag,
+// onBroken a tag or comment that runs to the end of the text unclosed, and
+// onImport a processing instruction that imports a behaviour.
+template <typename OnTag, typename OnAttribute, typename OnBroken, typename OnImport>
+void ReadTags(std::string_view h, OnTag&& onTag, OnAttribute&& onAttribute, OnBroken&& onBroken,
+              OnImport&& onImport) {
+    size_t i = 0;
+    while ((i = h.find('<', i)) != std::string_view::npos) {
+        if (h.substr(i, 4) == "<!--") {
+            const size_t end = h.find("-->", i + 4);
+            if (end == std::string_view::npos) {
+                onBroken("a comment is not closed");
+                return;
             }
+            i = end + 3;
+            continue;
         }
-    }
-
-private:
-    // Reads the tag at i and moves i past it; false when it never ends.
-    bool ReadTag(size_t& i, const std::function<void(const Tag&)>& onTag) {
-        const std::string_view h = m_html;
+        if (i + 1 < h.size() && (h[i + 1] == '!' || h[i + 1] == '?')) {
+            if (h[i + 1] == '?' && StartsWithNoCase(h.substr(i + 2), "import"))
+                onImport();
+            const size_t end = h.find('>', i + 2);
+            if (end == std::string_view::npos)
+                return;
+            i = end + 1;
+            continue;
+        }
+        if (i + 1 >= h.size() || (h[i + 1] != '/' && !IsNameStart(h[i + 1]))) {
+            // A "<" of the text, as in "a < b".
+            ++i;
+            continue;
+        }
+        Tag tag;
         size_t p = i + 1;
-        m_tag.end = h[p] == '/';
-        if (m_tag.end)
+        tag.end = h[p] == '/';
+        if (tag.end)
             ++p;
         const size_t nameStart = p;
         while (p < h.size() && IsNameChar(h[p]))
             ++p;
-        m_tag.name = AsciiLower(h.substr(nameStart, p - nameStart));
-        m_tag.selfClosing = false;
-        m_tag.attributes.clear();
+        tag.name = h.substr(nameStart, p - nameStart);
         for (;;) {
             while (p < h.size() && (IsXmlSpace(h[p]) || h[p] == '/')) {
                 if (h[p] == '/')
-                    m_tag.selfClosing = true;
+                    tag.selfClosing = true;
                 ++p;
             }
-            if (p >= h.size())
-                return false;
+            if (p >= h.size()) {
+                onBroken("a tag is not closed with \">\"");
+                return;
+            }
             if (h[p] == '>')
                 break;
-            m_tag.selfClosing = false;
+            tag.selfClosing = false;
+            Attribute attribute;
             const size_t attrStart = p;
             while (p < h.size() && !IsXmlSpace(h[p]) && h[p] != '>' && h[p] != '=' && h[p] != '/')
                 ++p;
-            Attribute attribute;
-            attribute.name = AsciiLower(h.substr(attrStart, p - attrStart));
+            attribute.name = h.substr(attrStart, p - attrStart);
             while (p < h.size() && IsXmlSpace(h[p]))
                 ++p;
             if (p < h.size() && h[p] == '=') {
@@ -122,8 +133,10 @@ private:
                     ++p;
                 if (p < h.size() && (h[p] == '"' || h[p] == '\'')) {
                     const size_t close = h.find(h[p], p + 1);
-                    if (close == std::string_view::npos)
-                        return false;
+                    if (close == std::string_view::npos) {
+                        onBroken("an attribute value is not closed");
+                        return;
+                    }
                     attribute.valueStart = p + 1;
                     attribute.valueLength = close - p - 1;
                     p = close + 1;
@@ -134,70 +147,77 @@ private:
                     attribute.valueLength = p - attribute.valueStart;
                 }
             }
-            if (!attribute.name.empty())
-                m_tag.attributes.push_back(std::move(attribute));
+            if (!tag.end && !attribute.name.empty())
+                onAttribute(attribute);
         }
         i = p + 1;
-        if (!m_tag.name.empty())
-            onTag(m_tag);
-        return true;
+        if (!tag.name.empty())
+            onTag(tag);
     }
+}
 
-    std::string_view m_html;
-    Tag m_tag;
-};
-
-bool IsRelativeUrl(std::string_view value) {
-    value = TrimXmlSpace(value);
-    return !value.empty() && value[0] != '#' && UrlScheme(value).empty();
+// The value of a link or source attribute, trimmed, when it is relative
+// (not an address of its own and not a place within the page).
+bool IsRelativeUrl(std::string_view value, const std::string& scheme) {
+    return !value.empty() && value[0] != '#' && scheme.empty();
 }
 
 } // namespace
 
 HtmlScan ScanHtml(std::string_view html) {
     HtmlScan scan;
-    // Open elements, to tell an end tag that closes nothing.
-    std::vector<std::string> open;
-    TagReader reader(html);
-    reader.Run(
+    // Open elements, to tell an end tag that closes nothing. Markup nested
+    // deeper than the stack holds is not judged.
+    std::array<std::string_view, 64> open;
+    size_t depth = 0;
+    bool tooDeep = false;
+    ReadTags(
+        html,
         [&](const Tag& tag) {
+            const LowerName name(tag.name);
             if (tag.end) {
-                for (size_t k = open.size(); k-- > 0;) {
-                    if (open[k] == tag.name) {
-                        open.resize(k);
+                for (size_t k = depth; k-- > 0;) {
+                    if (EqualsNoCase(open[k], tag.name)) {
+                        depth = k;
                         return;
                     }
                 }
-                if (scan.broken.empty() && !Contains(kVoidElements, tag.name))
-                    scan.broken = "</" + tag.name + "> closes an element that is not open";
+                if (scan.broken.empty() && !tooDeep && !name.In(kVoidElements))
+                    scan.broken =
+                        "</" + AsciiLower(tag.name) + "> closes an element that is not open";
                 return;
             }
-            if (scan.riskyElement.empty() && Contains(kRiskyElements, tag.name))
-                scan.riskyElement = tag.name;
-            if (!tag.selfClosing && !Contains(kVoidElements, tag.name))
-                open.push_back(tag.name);
-            for (const Attribute& attribute : tag.attributes) {
-                const std::string_view value =
-                    TrimXmlSpace(html.substr(attribute.valueStart, attribute.valueLength));
-                const std::string_view name = attribute.name;
-                if (scan.riskyAttribute.empty() && name.size() > 2 && name.substr(0, 2) == "on")
-                    scan.riskyAttribute = attribute.name;
-                if (name == "style") {
-                    const std::string lower = AsciiLower(value);
-                    if (lower.find("expression(") != std::string::npos ||
-                        lower.find("javascript:") != std::string::npos ||
-                        lower.find("-moz-binding") != std::string::npos ||
-                        lower.find("behavior:") != std::string::npos)
-                        scan.dangerousStyle = true;
-                }
-                if (!Contains(kUrlAttributes, name))
-                    continue;
-                const std::string scheme = UrlScheme(value);
-                if (scan.riskyAttribute.empty() && (scheme == "javascript" || scheme == "vbscript"))
-                    scan.riskyAttribute = attribute.name;
-                if (scan.relativeUrl.empty() && IsRelativeUrl(value))
-                    scan.relativeUrl = std::string(value);
+            if (scan.riskyElement.empty() && name.In(kRiskyElements))
+                scan.riskyElement = name.view();
+            if (!tag.selfClosing && !name.In(kVoidElements)) {
+                if (depth < open.size())
+                    open[depth++] = tag.name;
+                else
+                    tooDeep = true;
             }
+        },
+        [&](const Attribute& attribute) {
+            const LowerName name(attribute.name);
+            const std::string_view value =
+                TrimXmlSpace(html.substr(attribute.valueStart, attribute.valueLength));
+            if (scan.riskyAttribute.empty() && attribute.name.size() > 2 &&
+                StartsWithNoCase(attribute.name, "on"))
+                scan.riskyAttribute = AsciiLower(attribute.name);
+            if (name.view() == "style") {
+                const std::string lower = AsciiLower(value);
+                if (lower.find("expression(") != std::string::npos ||
+                    lower.find("javascript:") != std::string::npos ||
+                    lower.find("-moz-binding") != std::string::npos ||
+                    lower.find("behavior:") != std::string::npos)
+                    scan.dangerousStyle = true;
+            }
+            if (!name.In(kUrlAttributes))
+                return;
+            const std::string scheme = UrlScheme(value);
+            if (scan.riskyAttribute.empty() && (scheme == "javascript" || scheme == "vbscript"))
+                scan.riskyAttribute = name.view();
+            if (scan.relativeUrl.empty() && IsRelativeUrl(value, scheme))
+                scan.relativeUrl = std::string(value);
         },
         [&](std::string_view why) {
             if (scan.broken.empty())
@@ -222,25 +242,21 @@ int MakeLinksAbsolute(std::string& html, const QString& base) {
         std::string text;
     };
     std::vector<Replacement> replacements;
-    TagReader reader(html);
-    reader.Run(
-        [&](const Tag& tag) {
-            if (tag.end)
+    ReadTags(
+        html, [](const Tag&) {},
+        [&](const Attribute& attribute) {
+            if (!LowerName(attribute.name).In(kUrlAttributes))
                 return;
-            for (const Attribute& attribute : tag.attributes) {
-                if (!Contains(kUrlAttributes, attribute.name))
-                    continue;
-                const std::string_view raw =
-                    std::string_view(html).substr(attribute.valueStart, attribute.valueLength);
-                if (!IsRelativeUrl(raw))
-                    continue;
-                const std::string_view value = TrimXmlSpace(raw);
-                const QUrl resolved = baseUrl.resolved(
-                    QUrl(QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()))));
-                const size_t lead = static_cast<size_t>(value.data() - raw.data());
-                replacements.push_back(
-                    {attribute.valueStart + lead, value.size(), resolved.toString().toStdString()});
-            }
+            const std::string_view raw =
+                std::string_view(html).substr(attribute.valueStart, attribute.valueLength);
+            const std::string_view value = TrimXmlSpace(raw);
+            if (!IsRelativeUrl(value, UrlScheme(value)))
+                return;
+            const QUrl resolved = baseUrl.resolved(
+                QUrl(QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()))));
+            const size_t lead = static_cast<size_t>(value.data() - raw.data());
+            replacements.push_back(
+                {attribute.valueStart + lead, value.size(), resolved.toString().toStdString()});
         },
         [](std::string_view) {}, [] {});
     for (auto it = replacements.rbegin(); it != replacements.rend(); ++it)

@@ -22,6 +22,10 @@ constexpr NamedZone kNamedZones[] = {{"UT", 0},        {"GMT", 0},       {"Z", 0
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
+
+std::string TwoDigits(int value) {
+    return {static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
+}
 bool IsAlpha(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -85,9 +89,18 @@ struct Reader {
     }
 };
 
+// Day and month names are three letters; compared as one number, lower case.
+constexpr unsigned Key3(const char* name) {
+    return (static_cast<unsigned>(name[0] | 0x20) << 16) |
+           (static_cast<unsigned>(name[1] | 0x20) << 8) | static_cast<unsigned>(name[2] | 0x20);
+}
+
 int IndexOfName(const char* const* names, int count, std::string_view word) {
+    if (word.size() != 3)
+        return -1;
+    const unsigned key = Key3(word.data());
     for (int i = 0; i < count; ++i) {
-        if (EqualsNoCase(word, names[i]))
+        if (Key3(names[i]) == key)
             return i;
     }
     return -1;
@@ -136,10 +149,10 @@ bool ReadIsoDate(std::string_view text, DateFields& f) {
     if (r.Take('.') && r.Digits(9, value) == 0)
         return false;
     r.Space();
-    f.zoneName.clear();
+    f.zoneName = "";
     if (r.Take('Z') || r.Take('z')) {
         f.offsetMinutes = 0;
-        f.zoneName = QStringLiteral("GMT");
+        f.zoneName = "GMT";
     } else {
         const bool plus = r.Take('+');
         if (!plus && !r.Take('-'))
@@ -247,7 +260,7 @@ DateCheck CheckRfc822Date(std::string_view text) {
         for (const NamedZone& named : kNamedZones) {
             if (EqualsNoCase(zone, named.name)) {
                 f.offsetMinutes = named.offsetMinutes;
-                f.zoneName = QString::fromLatin1(named.name);
+                f.zoneName = named.name;
                 known = true;
             }
         }
@@ -303,13 +316,12 @@ bool IsW3cDtfDate(std::string_view text) {
     return ReadIsoDate(r.text, fields) && r.text.find('T') != std::string_view::npos;
 }
 
-QString FormatRfc822(const DateFields& input) {
+std::string FormatRfc822(const DateFields& input) {
     DateFields f = input;
-    QString zone = f.zoneName == QLatin1String("Z") || f.zoneName == QLatin1String("UT")
-                       ? QStringLiteral("GMT")
-                       : f.zoneName;
+    const std::string_view named = f.zoneName;
+    std::string zone = named == "Z" || named == "UT" ? std::string("GMT") : std::string(named);
     const int absMinutes = f.offsetMinutes < 0 ? -f.offsetMinutes : f.offsetMinutes;
-    if (zone.isEmpty() && (absMinutes % 15 != 0 || absMinutes > 14 * 60)) {
+    if (zone.empty() && (absMinutes % 15 != 0 || absMinutes > 14 * 60)) {
         // An offset readers stumble over: the same moment in GMT instead.
         const int64_t seconds = f.ToEpochSeconds();
         int64_t days = seconds / 86400;
@@ -322,20 +334,27 @@ QString FormatRfc822(const DateFields& input) {
         f.hour = static_cast<int>(rest / 3600);
         f.minute = static_cast<int>(rest / 60 % 60);
         f.second = static_cast<int>(rest % 60);
-        zone = QStringLiteral("GMT");
-    } else if (zone.isEmpty()) {
-        zone = QStringLiteral("%1%2%3")
-                   .arg(f.offsetMinutes < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-                   .arg(absMinutes / 60, 2, 10, QLatin1Char('0'))
-                   .arg(absMinutes % 60, 2, 10, QLatin1Char('0'));
+        zone = "GMT";
+    } else if (zone.empty()) {
+        zone = f.offsetMinutes < 0 ? "-" : "+";
+        zone += TwoDigits(absMinutes / 60);
+        zone += TwoDigits(absMinutes % 60);
     }
-    return QStringLiteral("%1, %2 %3 %4 %5:%6:%7 %8")
-        .arg(QLatin1String(kDayNames[Weekday(f.year, f.month, f.day)]))
-        .arg(f.day, 2, 10, QLatin1Char('0'))
-        .arg(QLatin1String(kMonthNames[f.month - 1]))
-        .arg(f.year, 4, 10, QLatin1Char('0'))
-        .arg(f.hour, 2, 10, QLatin1Char('0'))
-        .arg(f.minute, 2, 10, QLatin1Char('0'))
-        .arg(f.second, 2, 10, QLatin1Char('0'))
-        .arg(zone);
+    // Written by hand: a feed may hold thousands of dates to rewrite.
+    std::string text = kDayNames[Weekday(f.year, f.month, f.day)];
+    text += ", ";
+    text += TwoDigits(f.day);
+    text += ' ';
+    text += kMonthNames[f.month - 1];
+    text += ' ';
+    text += std::to_string(f.year);
+    text += ' ';
+    text += TwoDigits(f.hour);
+    text += ':';
+    text += TwoDigits(f.minute);
+    text += ':';
+    text += TwoDigits(f.second);
+    text += ' ';
+    text += zone;
+    return text;
 }

@@ -2,8 +2,8 @@
 // it), what moment it names, and the form a repair writes.
 #pragma once
 
-#include <QString>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 struct DateFields {
@@ -15,9 +15,9 @@ struct DateFields {
     int second = 0;
     // Minutes east of UTC.
     int offsetMinutes = 0;
-    // The zone as written when it is a name ("GMT", "EST"); empty for a
+    // The zone when it was written as a name ("GMT", "EST"); empty for a
     // numeric offset.
-    QString zoneName;
+    const char* zoneName = "";
     // Seconds since 1970-01-01T00:00:00Z.
     int64_t ToEpochSeconds() const;
 };
@@ -51,7 +51,7 @@ bool IsW3cDtfDate(std::string_view text);
 
 // "Tue, 31 Dec 2002 14:20:20 GMT": the weekday computed, the zone as it was
 // when RFC 822 names it or as a numeric offset.
-QString FormatRfc822(const DateFields& fields);
+std::string FormatRfc822(const DateFields& fields);
 
 int DaysInMonth(int year, int month);
 // 0 = Sunday.

@@ -1,6 +1,7 @@
 #include "valuechecks.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 
 namespace {
@@ -102,14 +103,37 @@ template <size_t N> bool Contains(const std::string_view (&list)[N], std::string
     return std::find(std::begin(list), std::end(list), s) != std::end(list);
 }
 
+// One flag per byte for each class of characters, so a check costs a load.
+enum CharClass : unsigned char { kAtext = 1, kMimeToken = 2, kNotInUrl = 4 };
+constexpr auto kCharClasses = [] {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        const bool alnum =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (alnum || c >= 0x80 ||
+            std::string_view("!#$%&'*+/=?^_`{|}~-").find(static_cast<char>(c)) !=
+                std::string_view::npos)
+            table[c] |= kAtext;
+        if (alnum || std::string_view("!#$%&'*+-.^_`|~").find(static_cast<char>(c)) !=
+                         std::string_view::npos)
+            table[c] |= kMimeToken;
+        if (c <= 0x20 || c == 0x7F ||
+            std::string_view("\"<>\\^`{|}").find(static_cast<char>(c)) != std::string_view::npos)
+            table[c] |= kNotInUrl;
+    }
+    return table;
+}();
+
+bool HasClass(char c, CharClass charClass) {
+    return kCharClasses[static_cast<unsigned char>(c)] & charClass;
+}
+
 bool IsAtext(char c) {
-    if (IsAlnum(c) || static_cast<unsigned char>(c) >= 0x80)
-        return true;
-    return std::string_view("!#$%&'*+/=?^_`{|}~-").find(c) != std::string_view::npos;
+    return HasClass(c, kAtext);
 }
 
 bool IsMimeTokenChar(char c) {
-    return IsAlnum(c) || std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+    return HasClass(c, kMimeToken);
 }
 
 } // namespace
@@ -169,9 +193,7 @@ UrlCheck CheckUrl(std::string_view url) {
         const unsigned char c = static_cast<unsigned char>(url[i]);
         if (c >= 0x80) {
             notAscii = true;
-        } else if (c <= 0x20 || c == 0x7F ||
-                   std::string_view("\"<>\\^`{|}").find(static_cast<char>(c)) !=
-                       std::string_view::npos) {
+        } else if (kCharClasses[c] & kNotInUrl) {
             return UrlCheck::BadCharacter;
         } else if (c == '%' &&
                    (i + 2 >= url.size() || !IsHexDigit(url[i + 1]) || !IsHexDigit(url[i + 2]))) {

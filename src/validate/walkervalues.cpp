@@ -3,11 +3,13 @@
 // and days).
 #include "feedwalker.h"
 #include "htmlscan.h"
+#include "messagetext.h"
 #include "rfc822date.h"
 #include "valuechecks.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -15,12 +17,8 @@ QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A value quoted in a message, shortened when long.
-QString Quoted(std::string_view text) {
-    QString value = Utf8(text);
-    if (value.size() > 60)
-        value = value.left(57) + QStringLiteral("...");
-    return QLatin1Char('"') + value + QLatin1Char('"');
+std::string_view Name(pugi::xml_node node) {
+    return node.name();
 }
 
 Ns NamespaceOf(std::string_view uri) {
@@ -45,6 +43,39 @@ Ns NamespaceOf(std::string_view uri) {
 
 } // namespace
 
+void TextSet::Reserve(size_t count) {
+    size_t capacity = 64;
+    while (capacity < count * 2)
+        capacity *= 2;
+    if (capacity > m_slots.size())
+        Grow(capacity);
+}
+
+void TextSet::Grow(size_t capacity) {
+    std::vector<std::string_view> old = std::move(m_slots);
+    m_slots.assign(capacity, std::string_view());
+    m_count = 0;
+    for (std::string_view text : old) {
+        if (!text.empty())
+            Insert(text);
+    }
+}
+
+bool TextSet::Insert(std::string_view text) {
+    if ((m_count + 1) * 2 > m_slots.size())
+        Grow(std::max<size_t>(64, m_slots.size() * 2));
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = std::hash<std::string_view>()(text) & mask;; i = (i + 1) & mask) {
+        if (m_slots[i].empty()) {
+            m_slots[i] = text;
+            ++m_count;
+            return true;
+        }
+        if (m_slots[i] == text)
+            return false;
+    }
+}
+
 FeedWalker::FeedWalker(const ValidationOptions& options, std::string_view text,
                        std::vector<Finding>& findings, std::vector<ptrdiff_t>& offsets)
     : m_options(options), m_text(text), m_findings(findings), m_offsets(offsets) {
@@ -68,11 +99,11 @@ void FeedWalker::Report(Msg msg, pugi::xml_node at, const QString& message, cons
 }
 
 QString FeedWalker::FieldOf(pugi::xml_node node) const {
-    return QLatin1String(m_prefix) + QString::fromUtf8(node.name());
+    return Cat(std::string_view(m_prefix), Name(node));
 }
 
 QString FeedWalker::FieldOf(pugi::xml_node node, const char* attribute) const {
-    return FieldOf(node) + QLatin1Char('@') + QLatin1String(attribute);
+    return Cat(std::string_view(m_prefix), Name(node), u"@", attribute);
 }
 
 size_t FeedWalker::PushNamespaces(pugi::xml_node node) {
@@ -139,9 +170,9 @@ std::string_view FeedWalker::Text(pugi::xml_node node) {
             m_scratch += child.value();
         } else if (child.type() == pugi::node_element && !reported) {
             Report(Msg::UndefinedElement, child,
-                   QStringLiteral("<%1> inside <%2>: only text belongs here; markup must be "
-                                  "escaped or put in a CDATA section.")
-                       .arg(QString::fromUtf8(child.name()), QString::fromUtf8(node.name())),
+                   Cat(u"<", Name(child), u"> inside <", Name(node),
+                       u">: only text belongs here; markup must be escaped or put in a CDATA "
+                       u"section."),
                    FieldOf(node));
             reported = true;
         }
@@ -153,8 +184,7 @@ bool FeedWalker::NotBlank(pugi::xml_node node, std::string_view text) {
     if (!text.empty())
         return true;
     Report(Msg::NotBlank, node,
-           QStringLiteral("<%1> is empty; leave the element out or give it a value.")
-               .arg(QString::fromUtf8(node.name())),
+           Cat(u"<", Name(node), u"> is empty; leave the element out or give it a value."),
            FieldOf(node));
     return false;
 }
@@ -164,9 +194,8 @@ void FeedWalker::NoText(pugi::xml_node node) {
         if ((child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) &&
             !TrimXmlSpace(child.value()).empty()) {
             Report(Msg::UnexpectedText, node,
-                   QStringLiteral("<%1> holds text; only its elements or attributes belong "
-                                  "there.")
-                       .arg(QString::fromUtf8(node.name())),
+                   Cat(u"<", Name(node),
+                       u"> holds text; only its elements or attributes belong there."),
                    FieldOf(node));
             return;
         }
@@ -181,23 +210,21 @@ void FeedWalker::Attributes(pugi::xml_node node, std::initializer_list<std::stri
         if (name.find(':') != std::string_view::npos || name == "xmlns" ||
             std::find(allowed.begin(), allowed.end(), name) != allowed.end())
             continue;
-        QString message = QStringLiteral("<%1> has an attribute %2 that RSS 2.0 does not define.")
-                              .arg(QString::fromUtf8(node.name()), Utf8(name));
+        QString message =
+            Cat(u"<", Name(node), u"> has an attribute ", name, u" that RSS 2.0 does not define.");
         for (std::string_view known : allowed) {
             if (!known.empty() && EqualsNoCase(known, name))
-                message +=
-                    QStringLiteral(" Attribute names are case-sensitive: %1.").arg(Utf8(known));
+                message += Cat(u" Attribute names are case-sensitive: ", known, u".");
         }
-        Report(Msg::UnexpectedAttribute, node, message,
-               FieldOf(node) + QLatin1Char('@') + Utf8(name));
+        Report(Msg::UnexpectedAttribute, node, message, Cat(FieldOf(node), u"@", name));
     }
 }
 
 void FeedWalker::Duplicate(pugi::xml_node node, int& count) {
     if (++count > 1)
         Report(Msg::DuplicateElement, node,
-               QStringLiteral("<%1> appears more than once in <%2>; readers take only one.")
-                   .arg(QString::fromUtf8(node.name()), QString::fromUtf8(node.parent().name())),
+               Cat(u"<", Name(node), u"> appears more than once in <", Name(node.parent()),
+                   u">; readers take only one."),
                FieldOf(node));
 }
 
@@ -219,21 +246,19 @@ void FeedWalker::PlainText(pugi::xml_node node, std::string_view text) {
         return;
     if (result.check == PlainTextCheck::Html)
         Report(Msg::ContainsHTML, node,
-               QStringLiteral("<%1> holds HTML (%2) but is plain text; readers will show the "
-                              "markup as it stands.")
-                   .arg(QString::fromUtf8(node.name()), Quoted(text)),
+               Cat(u"<", Name(node), u"> holds HTML (", Quoted(text),
+                   u") but is plain text; readers will show the markup as it stands."),
                FieldOf(node));
     else
         Report(Msg::CharacterData, node,
-               QStringLiteral("<%1> holds \"<\" or \"&\" in a way some readers take for "
-                              "markup; write them as &#x3C; and &#x26;.")
-                   .arg(QString::fromUtf8(node.name())),
+               Cat(u"<", Name(node),
+                   u"> holds \"<\" or \"&\" in a way some readers take for markup; write them "
+                   u"as &#x3C; and &#x26;."),
                FieldOf(node));
 }
 
 void FeedWalker::UrlValue(pugi::xml_node node, std::string_view text, Msg invalid) {
     const UrlCheck check = CheckUrl(text);
-    const QString name = QString::fromUtf8(node.name());
     // The kinds of a broken link have IDs of their own for link elements;
     // attributes and guids keep the ID of their kind.
     const bool plainLink = invalid == Msg::InvalidLink;
@@ -242,29 +267,28 @@ void FeedWalker::UrlValue(pugi::xml_node node, std::string_view text, Msg invali
         break;
     case UrlCheck::NotFull:
         Report(invalid, node,
-               QStringLiteral("<%1> must be a full URL with a scheme (such as http://), not %2.")
-                   .arg(name, Quoted(text)),
+               Cat(u"<", Name(node), u"> must be a full URL with a scheme (such as http://), not ",
+                   Quoted(text), u"."),
                FieldOf(node));
         break;
     case UrlCheck::NotAscii:
         Report(plainLink ? Msg::UriNotIri : invalid, node,
-               QStringLiteral("<%1> holds characters outside ASCII (%2); write the host in its "
-                              "xn-- form and the rest %-encoded.")
-                   .arg(name, Quoted(text)),
+               Cat(u"<", Name(node), u"> holds characters outside ASCII (", Quoted(text),
+                   u"); write the host in its xn-- form and the rest %-encoded."),
                FieldOf(node));
         break;
     case UrlCheck::BadCharacter:
         Report(plainLink ? Msg::InvalidUriChar : invalid, node,
-               QStringLiteral("<%1> holds a character a URL cannot hold (a blank, a quote, a "
-                              "bracket or a broken %-escape): %2.")
-                   .arg(name, Quoted(text)),
+               Cat(u"<", Name(node),
+                   u"> holds a character a URL cannot hold (a blank, a quote, a bracket or a "
+                   u"broken %-escape): ",
+                   Quoted(text), u"."),
                FieldOf(node));
         break;
     case UrlCheck::UnregisteredScheme:
         Report(Msg::SchemeNotIANARegistered, node,
-               QStringLiteral("The scheme of %1 is not a registered one; many readers will not "
-                              "follow it.")
-                   .arg(Quoted(text)),
+               Cat(u"The scheme of ", Quoted(text),
+                   u" is not a registered one; many readers will not follow it."),
                FieldOf(node));
         break;
     }
@@ -272,12 +296,10 @@ void FeedWalker::UrlValue(pugi::xml_node node, std::string_view text, Msg invali
 
 void FeedWalker::UrlAttribute(pugi::xml_node node, const char* name, bool required, Msg invalid) {
     const pugi::xml_attribute attribute = node.attribute(name);
-    const QString element = QString::fromUtf8(node.name());
     if (!attribute) {
         if (required)
             Report(Msg::MissingAttribute, node,
-                   QStringLiteral("<%1> has no %2 attribute.").arg(element, QLatin1String(name)),
-                   FieldOf(node, name));
+                   Cat(u"<", Name(node), u"> has no ", name, u" attribute."), FieldOf(node, name));
         return;
     }
     const std::string_view value = TrimXmlSpace(attribute.value());
@@ -286,15 +308,14 @@ void FeedWalker::UrlAttribute(pugi::xml_node node, const char* name, bool requir
         break;
     case UrlCheck::UnregisteredScheme:
         Report(Msg::SchemeNotIANARegistered, node,
-               QStringLiteral("The scheme of %1 is not a registered one; many readers will not "
-                              "follow it.")
-                   .arg(Quoted(value)),
+               Cat(u"The scheme of ", Quoted(value),
+                   u" is not a registered one; many readers will not follow it."),
                FieldOf(node, name));
         break;
     default:
         Report(invalid, node,
-               QStringLiteral("The %1 of <%2> must be a full, well-formed URL, not %3.")
-                   .arg(QLatin1String(name), element, Quoted(value)),
+               Cat(u"The ", name, u" of <", Name(node), u"> must be a full, well-formed URL, not ",
+                   Quoted(value), u"."),
                FieldOf(node, name));
         break;
     }
@@ -304,29 +325,26 @@ void FeedWalker::Contact(pugi::xml_node node, std::string_view text) {
     if (!NotBlank(node, text))
         return;
     PlainText(node, text);
-    const QString name = QString::fromUtf8(node.name());
     switch (CheckContact(text)) {
     case ContactCheck::Ok:
         break;
     case ContactCheck::Invalid:
         Report(Msg::InvalidContact, node,
-               QStringLiteral("<%1> must hold an e-mail address, as in \"name@example.com "
-                              "(Real Name)\", not %2.")
-                   .arg(name, Quoted(text)),
+               Cat(u"<", Name(node),
+                   u"> must hold an e-mail address, as in \"name@example.com (Real Name)\", not ",
+                   Quoted(text), u"."),
                FieldOf(node));
         break;
     case ContactCheck::OtherFormat:
         Report(Msg::EmailFormat, node,
-               QStringLiteral("Write <%1> as \"name@example.com (Real Name)\"; %2 is not in "
-                              "that form.")
-                   .arg(name, Quoted(text)),
+               Cat(u"Write <", Name(node), u"> as \"name@example.com (Real Name)\"; ", Quoted(text),
+                   u" is not in that form."),
                FieldOf(node));
         break;
     case ContactCheck::MissingRealName:
         Report(Msg::MissingRealName, node,
-               QStringLiteral("Add the person's name after the address in <%1>, as in "
-                              "\"name@example.com (Real Name)\".")
-                   .arg(name),
+               Cat(u"Add the person's name after the address in <", Name(node),
+                   u">, as in \"name@example.com (Real Name)\"."),
                FieldOf(node));
         break;
     }
@@ -338,30 +356,29 @@ void FeedWalker::DateValue(pugi::xml_node node, std::string_view text) {
         ImplausibleDate(node, text, check.fields);
         return;
     }
-    const QString name = QString::fromUtf8(node.name());
-    DateFields fields;
-    const bool fixable = ReadAnyDate(text, fields);
+    // The moment is certain when the text says it plainly, even in a form
+    // readers dislike; otherwise perhaps it is an ISO 8601 date.
+    DateFields fields = check.fields;
+    const bool fixable = check.readable || ReadAnyDate(text, fields);
     const FixKind fix = fixable ? FixKind::RewriteDate : FixKind::None;
     // When the moment is known, the message shows the date as it should read.
-    const QString example =
-        QLatin1Char('"') +
-        (fixable ? FormatRfc822(fields) : QStringLiteral("Tue, 31 Dec 2002 14:20:20 GMT")) +
-        QLatin1Char('"');
+    const std::string example =
+        fixable ? FormatRfc822(fields) : std::string("Tue, 31 Dec 2002 14:20:20 GMT");
     if (check.wrongWeekday) {
         Report(Msg::IncorrectDOW, node,
-               QStringLiteral("The weekday of <%1> %2 is wrong for that date: %3.")
-                   .arg(name, Quoted(text), example),
+               Cat(u"The weekday of <", Name(node), u"> ", Quoted(text),
+                   u" is wrong for that date: \"", example, u"\"."),
                FieldOf(node), fix);
     } else if (check.form == DateForm::Invalid) {
         Report(Msg::InvalidRFC2822Date, node,
-               QStringLiteral("<%1> %2 is not an RFC 822 date; write it as %3.")
-                   .arg(name, Quoted(text), example),
+               Cat(u"<", Name(node), u"> ", Quoted(text),
+                   u" is not an RFC 822 date; write it as \"", example, u"\"."),
                FieldOf(node), fix);
     } else if (check.form == DateForm::Problematical) {
         Report(Msg::ProblematicalRFC822Date, node,
-               QStringLiteral("<%1> %2 is readable but in a form many readers fail on; write "
-                              "it as %3.")
-                   .arg(name, Quoted(text), example),
+               Cat(u"<", Name(node), u"> ", Quoted(text),
+                   u" is readable but in a form many readers fail on; write it as \"", example,
+                   u"\"."),
                FieldOf(node), fix);
     }
     if (fixable)
@@ -373,56 +390,47 @@ void FeedWalker::ImplausibleDate(pugi::xml_node node, std::string_view text,
     const int64_t seconds = fields.ToEpochSeconds();
     if (seconds >= 0 && seconds <= m_nowSeconds + 86400)
         return;
-    const QString name = QString::fromUtf8(node.name());
-    Report(
-        Msg::ImplausibleDate, node,
-        seconds < 0
-            ? QStringLiteral("<%1> %2 lies before 1970; is the year right?").arg(name, Quoted(text))
-            : QStringLiteral("<%1> %2 lies in the future; many readers hide such "
-                             "posts or sort them first.")
-                  .arg(name, Quoted(text)),
-        FieldOf(node));
+    Report(Msg::ImplausibleDate, node,
+           seconds < 0 ? Cat(u"<", Name(node), u"> ", Quoted(text),
+                             u" lies before 1970; is the year right?")
+                       : Cat(u"<", Name(node), u"> ", Quoted(text),
+                             u" lies in the future; many readers hide such posts or sort them "
+                             u"first."),
+           FieldOf(node));
 }
 
 void FeedWalker::HtmlValue(pugi::xml_node node, std::string_view text) {
     if (text.find('<') == std::string_view::npos)
         return;
     const HtmlScan scan = ScanHtml(text);
-    const QString name = QString::fromUtf8(node.name());
     if (!scan.riskyElement.empty())
         Report(Msg::SecurityRisk, node,
-               QStringLiteral("<%1> holds <%2>, which can run code or change the reader's page; "
-                              "most readers remove it.")
-                   .arg(name, QString::fromStdString(scan.riskyElement)),
+               Cat(u"<", Name(node), u"> holds <", scan.riskyElement,
+                   u">, which can run code or change the reader's page; most readers remove it."),
                FieldOf(node));
     if (!scan.riskyAttribute.empty())
         Report(Msg::SecurityRiskAttr, node,
-               QStringLiteral("<%1> holds HTML with a %2 attribute that runs script; most "
-                              "readers remove it.")
-                   .arg(name, QString::fromStdString(scan.riskyAttribute)),
+               Cat(u"<", Name(node), u"> holds HTML with a ", scan.riskyAttribute,
+                   u" attribute that runs script; most readers remove it."),
                FieldOf(node));
     if (scan.dangerousStyle)
         Report(Msg::DangerousStyleAttr, node,
-               QStringLiteral("<%1> holds a style attribute that runs code.").arg(name),
-               FieldOf(node));
+               Cat(u"<", Name(node), u"> holds a style attribute that runs code."), FieldOf(node));
     if (!scan.relativeUrl.empty())
         Report(Msg::ContainsRelRef, node,
-               QStringLiteral("<%1> links to the relative address %2, which readers cannot "
-                              "resolve; use full URLs.")
-                   .arg(name, Quoted(scan.relativeUrl)),
+               Cat(u"<", Name(node), u"> links to the relative address ", Quoted(scan.relativeUrl),
+                   u", which readers cannot resolve; use full URLs."),
                FieldOf(node), m_channelLinkAbsolute ? FixKind::AbsoluteLinks : FixKind::None);
     if (!scan.broken.empty())
         Report(Msg::NotHtml, node,
-               QStringLiteral("The HTML in <%1> is broken: %2.")
-                   .arg(name, QString::fromStdString(scan.broken)),
+               Cat(u"The HTML in <", Name(node), u"> is broken: ", scan.broken, u"."),
                FieldOf(node));
 }
 
 void FeedWalker::LanguageValue(pugi::xml_node node, std::string_view text) {
     if (!IsLanguageTag(text))
         Report(Msg::InvalidLanguage, node,
-               QStringLiteral("<%1> must be a language code such as \"en\" or \"en-us\", not "
-                              "%2.")
-                   .arg(QString::fromUtf8(node.name()), Quoted(text)),
+               Cat(u"<", Name(node), u"> must be a language code such as \"en\" or \"en-us\", not ",
+                   Quoted(text), u"."),
                FieldOf(node));
 }

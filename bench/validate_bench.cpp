@@ -1,0 +1,106 @@
+// orvan-validate-bench [ORVANCTL]: how long validating a feed takes next to
+// loading it. Two figures, each a ratio measured in the same run:
+//   - in process, loading and validating a 10,000-post feed against loading
+//     it alone (what orvanctl count does);
+//   - whole processes, `orvanctl validate` against `orvanctl count` on a
+//     4,500-post feed, start-up and output included.
+// The generated feeds carry a finding or two in every post (addresses without
+// names, weekdays that do not match their dates), so the findings' cost is
+// part of the figure.
+#include "feed/rssfeed.h"
+#include "feedgenerator.h"
+#include "validate/feedvalidator.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+double Ms(const std::function<void()>& work) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+bool WriteFeed(const QString& path, int posts) {
+    QFile file(path);
+    const QByteArray bytes = GenerateFeed(posts);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+volatile size_t g_sink = 0;
+
+// Load alone, and load + validate as orvanctl validate does it (the file's
+// text read again for lines and columns); the two take turns and each keeps
+// its best run.
+void InProcess(const QString& path, int posts, int runs) {
+    double load = 1e300;
+    double validate = 1e300;
+    size_t findings = 0;
+    for (int i = 0; i < runs; ++i) {
+        load = std::min(load, Ms([&] {
+                            CRssFeed feed;
+                            feed.LoadFile(path);
+                            g_sink = g_sink + static_cast<size_t>(feed.GetPostCount());
+                        }));
+        validate = std::min(validate, Ms([&] {
+                                CRssFeed feed;
+                                feed.LoadFile(path);
+                                QFile file(path);
+                                file.open(QIODevice::ReadOnly);
+                                const std::vector<Finding> found =
+                                    ValidateLoadedFeed(feed, ParserTextOf(file.readAll()));
+                                findings = found.size();
+                            }));
+    }
+    std::printf("%d posts, %zu findings, in process (best of %d)\n", posts, findings, runs);
+    std::printf("  load (orvanctl count)     %9.2f ms  (baseline)\n", load);
+    std::printf("  load + validate           %9.2f ms  %.2fx baseline (at most 3x)\n", validate,
+                validate / load);
+}
+
+double ProcessMs(const QString& program, const QStringList& args) {
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, args);
+    process.waitForFinished(-1);
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+void WholeProcess(const QString& orvanctl, const QString& path, int posts, int runs) {
+    double count = 1e300;
+    double validate = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        count = std::min(count, ProcessMs(orvanctl, {QStringLiteral("count"), path}));
+        validate = std::min(validate, ProcessMs(orvanctl, {QStringLiteral("validate"), path}));
+    }
+    std::printf("%d posts, whole processes (best of %d)\n", posts, runs);
+    std::printf("  orvanctl count            %9.2f ms  (baseline)\n", count);
+    std::printf("  orvanctl validate         %9.2f ms  %.2fx baseline (at most 2x)\n", validate,
+                validate / count);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const QString orvanctl =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(ORVANCTL_PATH);
+    QTemporaryDir dir;
+    const QString large = dir.filePath(QStringLiteral("10000.xml"));
+    const QString medium = dir.filePath(QStringLiteral("4500.xml"));
+    if (!WriteFeed(large, 10000) || !WriteFeed(medium, 4500)) {
+        std::fprintf(stderr, "orvan-validate-bench: cannot write the feeds\n");
+        return 1;
+    }
+    InProcess(large, 10000, 15);
+    std::printf("\n");
+    WholeProcess(orvanctl, medium, 4500, 15);
+    return 0;
+}
