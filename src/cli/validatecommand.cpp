@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <charconv>
 
 namespace {
 
@@ -20,6 +21,12 @@ const char* SeverityName(Severity severity) {
         return "info";
     }
     return "error";
+}
+
+void AppendNumber(QByteArray& out, int value) {
+    char digits[16];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr - digits);
 }
 
 void AppendJsonString(QByteArray& out, const QString& text) {
@@ -45,42 +52,62 @@ void AppendJsonString(QByteArray& out, const QString& text) {
     out += '"';
 }
 
+// Feeds can give a finding in every post: the output is written into one
+// buffer, piece by piece.
 QByteArray FormatLines(const QString& file, const std::vector<Finding>& findings) {
-    QByteArray out;
     const QByteArray name = file.toUtf8();
+    QByteArray out;
+    out.reserve(static_cast<qsizetype>(findings.size()) * (name.size() + 160));
     for (const Finding& finding : findings) {
-        out += name + ':' + QByteArray::number(finding.line) + ':' +
-               QByteArray::number(finding.column) + ": " + SeverityName(finding.severity()) + ": " +
-               finding.id() + ": ";
+        out.append(name);
+        out.append(':');
+        AppendNumber(out, finding.line);
+        out.append(':');
+        AppendNumber(out, finding.column);
+        out.append(": ");
+        out.append(SeverityName(finding.severity()));
+        out.append(": ");
+        out.append(finding.id());
+        out.append(": ");
         // One finding, one line, whatever a value quoted in the message holds.
-        QString message = finding.message;
-        message.replace(QLatin1Char('\n'), QLatin1Char(' '))
-            .replace(QLatin1Char('\r'), QLatin1Char(' '));
-        out += message.toUtf8() + '\n';
+        QByteArray message = finding.message.toUtf8();
+        message.replace('\n', ' ').replace('\r', ' ');
+        out.append(message);
+        out.append('\n');
     }
     return out;
 }
 
 QByteArray FormatJson(const QString& file, const std::vector<Finding>& findings) {
-    QByteArray out = "[";
     QByteArray name;
     AppendJsonString(name, file);
+    QByteArray out = "[";
+    out.reserve(static_cast<qsizetype>(findings.size()) * (name.size() + 240));
     for (size_t i = 0; i < findings.size(); ++i) {
         const Finding& finding = findings[i];
-        out += i ? ",\n  {" : "\n  {";
-        out += "\"file\": " + name;
-        out += ", \"line\": " + QByteArray::number(finding.line);
-        out += ", \"column\": " + QByteArray::number(finding.column);
-        out += ", \"severity\": \"" + QByteArray(SeverityName(finding.severity())) + '"';
-        out += ", \"id\": \"" + QByteArray(finding.id()) + '"';
-        out += ", \"message\": ";
+        out.append(i ? ",\n  {" : "\n  {");
+        out.append("\"file\": ");
+        out.append(name);
+        out.append(", \"line\": ");
+        AppendNumber(out, finding.line);
+        out.append(", \"column\": ");
+        AppendNumber(out, finding.column);
+        out.append(", \"severity\": \"");
+        out.append(SeverityName(finding.severity()));
+        out.append("\", \"id\": \"");
+        out.append(finding.id());
+        out.append("\", \"message\": ");
         AppendJsonString(out, finding.message);
-        out += ", \"post\": " +
-               (finding.post < 0 ? QByteArray("null") : QByteArray::number(finding.post));
-        out += ", \"fix\": " + QByteArray(finding.fix != FixKind::None ? "true" : "false");
-        out += '}';
+        out.append(", \"post\": ");
+        if (finding.post < 0)
+            out.append("null");
+        else
+            AppendNumber(out, finding.post);
+        out.append(", \"fix\": ");
+        out.append(finding.fix != FixKind::None ? "true" : "false");
+        out.append('}');
     }
-    out += findings.empty() ? "]\n" : "\n]\n";
+    out.append(findings.empty() ? "]\n" : "\n]\n");
     return out;
 }
 

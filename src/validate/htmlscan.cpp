@@ -4,6 +4,8 @@
 
 #include <QUrl>
 #include <array>
+#include <cstdint>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -19,31 +21,60 @@ constexpr std::string_view kUrlAttributes[] = {
     "href",     "src",    "background", "cite",   "action", "longdesc",   "poster",
     "codebase", "usemap", "lowsrc",     "dynsrc", "data",   "formaction", "profile"};
 
-// A name in lower case, kept in place; names longer than any listed one
-// are left empty, as they match none.
-class LowerName final {
-public:
-    explicit LowerName(std::string_view name) {
-        if (name.size() >= sizeof m_text)
-            return;
-        for (size_t i = 0; i < name.size(); ++i)
-            m_text[i] =
-                (name[i] >= 'A' && name[i] <= 'Z') ? static_cast<char>(name[i] + 32) : name[i];
-        m_size = name.size();
+// A name of up to sixteen characters in lower case, as two numbers, so a
+// look-up in the lists above is a few integer compares. Longer names match
+// nothing listed and get a key of their own.
+struct NameKey {
+    uint64_t low = 0;
+    uint64_t high = 0;
+    bool operator==(const NameKey&) const = default;
+};
+
+constexpr NameKey KeyOf(std::string_view name) {
+    NameKey key;
+    if (name.size() > 16)
+        return {~uint64_t{0}, ~uint64_t{0}};
+    for (size_t i = 0; i < name.size(); ++i) {
+        const uint64_t c = static_cast<unsigned char>(AsciiLowerChar(name[i]));
+        if (i < 8)
+            key.low |= c << (8 * i);
+        else
+            key.high |= c << (8 * (i - 8));
     }
-    std::string_view view() const { return {m_text, m_size}; }
-    template <size_t N> bool In(const std::string_view (&list)[N]) const {
-        for (std::string_view entry : list) {
-            if (entry == view())
+    return key;
+}
+
+// The keys of a list, with a quick first test: for each length, the first
+// letters its names of that length start with.
+template <size_t N> struct NameSet {
+    std::array<NameKey, N> keys{};
+    std::array<uint32_t, 17> firstLetters{};
+
+    bool Contains(std::string_view name, const NameKey& key) const {
+        const char first = AsciiLowerChar(name.empty() ? '\0' : name[0]);
+        if (name.size() > 16 || first < 'a' || first > 'z' ||
+            !(firstLetters[name.size()] & (1u << (first - 'a'))))
+            return false;
+        for (const NameKey& entry : keys) {
+            if (entry == key)
                 return true;
         }
         return false;
     }
-
-private:
-    char m_text[16] = {};
-    size_t m_size = 0;
 };
+
+template <size_t N> constexpr NameSet<N> SetOf(const std::string_view (&names)[N]) {
+    NameSet<N> set;
+    for (size_t i = 0; i < N; ++i) {
+        set.keys[i] = KeyOf(names[i]);
+        set.firstLetters[names[i].size()] |= 1u << (names[i][0] - 'a');
+    }
+    return set;
+}
+
+constexpr auto kRiskyKeys = SetOf(kRiskyElements);
+constexpr auto kVoidKeys = SetOf(kVoidElements);
+constexpr auto kUrlKeys = SetOf(kUrlAttributes);
 
 bool IsNameStart(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -75,7 +106,7 @@ void ReadTags(std::string_view h, OnTag&& onTag, OnAttribute&& onAttribute, OnBr
               OnImport&& onImport) {
     size_t i = 0;
     while ((i = h.find('<', i)) != std::string_view::npos) {
-        if (h.substr(i, 4) == "<!--") {
+        if (i + 1 < h.size() && h[i + 1] == '!' && h.substr(i, 4) == "<!--") {
             const size_t end = h.find("-->", i + 4);
             if (end == std::string_view::npos) {
                 onBroken("a comment is not closed");
@@ -158,7 +189,7 @@ void ReadTags(std::string_view h, OnTag&& onTag, OnAttribute&& onAttribute, OnBr
 
 // The value of a link or source attribute, trimmed, when it is relative
 // (not an address of its own and not a place within the page).
-bool IsRelativeUrl(std::string_view value, const std::string& scheme) {
+bool IsRelativeUrl(std::string_view value, std::string_view scheme) {
     return !value.empty() && value[0] != '#' && scheme.empty();
 }
 
@@ -168,42 +199,46 @@ HtmlScan ScanHtml(std::string_view html) {
     HtmlScan scan;
     // Open elements, to tell an end tag that closes nothing. Markup nested
     // deeper than the stack holds is not judged.
-    std::array<std::string_view, 64> open;
+    struct Open {
+        const char* name;
+        size_t size;
+    };
+    Open open[64];
     size_t depth = 0;
     bool tooDeep = false;
     ReadTags(
         html,
         [&](const Tag& tag) {
-            const LowerName name(tag.name);
+            const NameKey key = KeyOf(tag.name);
             if (tag.end) {
                 for (size_t k = depth; k-- > 0;) {
-                    if (EqualsNoCase(open[k], tag.name)) {
+                    if (EqualsNoCase(std::string_view(open[k].name, open[k].size), tag.name)) {
                         depth = k;
                         return;
                     }
                 }
-                if (scan.broken.empty() && !tooDeep && !name.In(kVoidElements))
+                if (scan.broken.empty() && !tooDeep && !kVoidKeys.Contains(tag.name, key))
                     scan.broken =
                         "</" + AsciiLower(tag.name) + "> closes an element that is not open";
                 return;
             }
-            if (scan.riskyElement.empty() && name.In(kRiskyElements))
-                scan.riskyElement = name.view();
-            if (!tag.selfClosing && !name.In(kVoidElements)) {
-                if (depth < open.size())
-                    open[depth++] = tag.name;
+            if (scan.riskyElement.empty() && kRiskyKeys.Contains(tag.name, key))
+                scan.riskyElement = AsciiLower(tag.name);
+            if (!tag.selfClosing && !kVoidKeys.Contains(tag.name, key)) {
+                if (depth < std::size(open))
+                    open[depth++] = {tag.name.data(), tag.name.size()};
                 else
                     tooDeep = true;
             }
         },
         [&](const Attribute& attribute) {
-            const LowerName name(attribute.name);
+            const NameKey key = KeyOf(attribute.name);
             const std::string_view value =
                 TrimXmlSpace(html.substr(attribute.valueStart, attribute.valueLength));
             if (scan.riskyAttribute.empty() && attribute.name.size() > 2 &&
                 StartsWithNoCase(attribute.name, "on"))
                 scan.riskyAttribute = AsciiLower(attribute.name);
-            if (name.view() == "style") {
+            if (key == KeyOf("style")) {
                 const std::string lower = AsciiLower(value);
                 if (lower.find("expression(") != std::string::npos ||
                     lower.find("javascript:") != std::string::npos ||
@@ -211,11 +246,12 @@ HtmlScan ScanHtml(std::string_view html) {
                     lower.find("behavior:") != std::string::npos)
                     scan.dangerousStyle = true;
             }
-            if (!name.In(kUrlAttributes))
+            if (!kUrlKeys.Contains(attribute.name, key))
                 return;
-            const std::string scheme = UrlScheme(value);
-            if (scan.riskyAttribute.empty() && (scheme == "javascript" || scheme == "vbscript"))
-                scan.riskyAttribute = name.view();
+            const std::string_view scheme = UrlSchemeOf(value);
+            if (scan.riskyAttribute.empty() &&
+                (EqualsNoCase(scheme, "javascript") || EqualsNoCase(scheme, "vbscript")))
+                scan.riskyAttribute = AsciiLower(attribute.name);
             if (scan.relativeUrl.empty() && IsRelativeUrl(value, scheme))
                 scan.relativeUrl = std::string(value);
         },
@@ -245,12 +281,12 @@ int MakeLinksAbsolute(std::string& html, const QString& base) {
     ReadTags(
         html, [](const Tag&) {},
         [&](const Attribute& attribute) {
-            if (!LowerName(attribute.name).In(kUrlAttributes))
+            if (!kUrlKeys.Contains(attribute.name, KeyOf(attribute.name)))
                 return;
             const std::string_view raw =
                 std::string_view(html).substr(attribute.valueStart, attribute.valueLength);
             const std::string_view value = TrimXmlSpace(raw);
-            if (!IsRelativeUrl(value, UrlScheme(value)))
+            if (!IsRelativeUrl(value, UrlSchemeOf(value)))
                 return;
             const QUrl resolved = baseUrl.resolved(
                 QUrl(QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()))));

@@ -26,6 +26,10 @@ struct Quoted {
 
 // How many UTF-16 units a part may take, at most; UTF-8 never takes more
 // units than it has bytes.
+// Literals: their size is known when compiling.
+template <size_t N> constexpr qsizetype MessagePartSize(const char16_t (&)[N]) {
+    return N - 1;
+}
 inline qsizetype MessagePartSize(QStringView part) {
     return part.size();
 }
@@ -36,6 +40,10 @@ inline qsizetype MessagePartSize(const Quoted& part) {
     return static_cast<qsizetype>(part.text.size()) + 5;
 }
 
+template <size_t N> char16_t* WriteMessagePart(char16_t* out, const char16_t (&part)[N]) {
+    std::memcpy(out, part, (N - 1) * sizeof(char16_t));
+    return out + N - 1;
+}
 inline char16_t* WriteMessagePart(char16_t* out, QStringView part) {
     std::memcpy(out, part.utf16(), static_cast<size_t>(part.size()) * sizeof(char16_t));
     return out + part.size();

@@ -19,7 +19,7 @@ bool IsHexDigit(char c) {
     return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return AsciiLowerChar(c);
 }
 bool IsWordChar(char c) {
     return IsAlnum(c) || c == '_';
@@ -138,32 +138,6 @@ bool IsMimeTokenChar(char c) {
 
 } // namespace
 
-bool IsXmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-std::string_view TrimXmlSpace(std::string_view text) {
-    while (!text.empty() && IsXmlSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsXmlSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
 std::string AsciiLower(std::string_view text) {
     std::string lower(text);
     for (char& c : lower)
@@ -171,17 +145,21 @@ std::string AsciiLower(std::string_view text) {
     return lower;
 }
 
-std::string UrlScheme(std::string_view url) {
+std::string_view UrlSchemeOf(std::string_view url) {
     if (url.empty() || !IsAsciiAlpha(url[0]))
         return {};
     for (size_t i = 1; i < url.size(); ++i) {
         const char c = url[i];
         if (c == ':')
-            return AsciiLower(url.substr(0, i));
+            return url.substr(0, i);
         if (!IsAlnum(c) && c != '+' && c != '-' && c != '.')
             return {};
     }
     return {};
+}
+
+std::string UrlScheme(std::string_view url) {
+    return AsciiLower(UrlSchemeOf(url));
 }
 
 UrlCheck CheckUrl(std::string_view url) {

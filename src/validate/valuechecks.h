@@ -7,11 +7,35 @@
 #include <string>
 #include <string_view>
 
-// Without white space (blank, tab, CR, LF) at either end.
-std::string_view TrimXmlSpace(std::string_view text);
-bool IsXmlSpace(char c);
-bool EqualsNoCase(std::string_view a, std::string_view b);
-bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// Blank, tab, CR or LF. Called for most characters of a feed, so inline.
+inline bool IsXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+// Without white space at either end.
+inline std::string_view TrimXmlSpace(std::string_view text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsXmlSpace(text[begin]))
+        ++begin;
+    while (end > begin && IsXmlSpace(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
+}
+constexpr char AsciiLowerChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLowerChar(a[i]) != AsciiLowerChar(b[i]))
+            return false;
+    }
+    return true;
+}
+inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
 
 enum class UrlCheck {
     Ok,
@@ -25,6 +49,8 @@ enum class UrlCheck {
     UnregisteredScheme,
 };
 UrlCheck CheckUrl(std::string_view url);
+// The scheme as written, or empty when the text has none.
+std::string_view UrlSchemeOf(std::string_view url);
 // The scheme in lower case, or empty when the text has none.
 std::string UrlScheme(std::string_view url);
 
