@@ -147,6 +147,9 @@ std::vector<Finding> ValidateLoadedFeed(const CRssFeed& feed, const QByteArray& 
                                         const ValidationOptions& options) {
     std::vector<Finding> findings;
     std::vector<ptrdiff_t> offsets;
+    // Room for a finding or so per post, which is common.
+    findings.reserve(static_cast<size_t>(feed.GetPostCount()) + 16);
+    offsets.reserve(findings.capacity());
     FeedWalker walker(options, std::string_view(text.constData(), static_cast<size_t>(text.size())),
                       findings, offsets);
     walker.ReservePosts(feed.GetPostCount());

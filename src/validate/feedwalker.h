@@ -63,9 +63,23 @@ private:
     // field says; at is where the finding points.
     void Report(Msg msg, pugi::xml_node at, const QString& message, const QString& field,
                 FixKind fix = FixKind::None, int which = -1);
-    // "title", "image/url" ... for an element in the current context.
-    QString FieldOf(pugi::xml_node node) const;
-    QString FieldOf(pugi::xml_node node, const char* attribute) const;
+    // "title", "image/url" ... for an element in the current context; the
+    // same few fields come back for every post, so each is built once.
+    QString FieldOf(pugi::xml_node node);
+    QString FieldOf(pugi::xml_node node, const char* attribute);
+    // A message that depends only on its kind and the element's name, built
+    // once and shared by every post that gets it.
+    template <typename Build> QString Shared(Msg msg, pugi::xml_node node, Build build) {
+        const std::string_view name = node.name();
+        for (const SharedText& shared : m_sharedMessages) {
+            if (shared.msg == msg && shared.name == name)
+                return shared.text;
+        }
+        QString text = build();
+        if (m_sharedMessages.size() < kSharedLimit)
+            m_sharedMessages.push_back({msg, std::string(name), text});
+        return text;
+    }
 
     // Namespaces declared on the element are pushed; returns how many.
     size_t PushNamespaces(pugi::xml_node node);
@@ -122,6 +136,22 @@ private:
     // references, which excuse markup-like characters in plain text.
     bool SourceHasHexReferences(pugi::xml_node node) const;
 
+    struct SharedText {
+        Msg msg;
+        std::string name;
+        QString text;
+    };
+    struct SharedField {
+        // The context's prefix and the attribute (or null), as given.
+        const char* prefix;
+        const char* attribute;
+        std::string name;
+        QString text;
+    };
+    static constexpr size_t kSharedLimit = 64;
+    std::vector<SharedText> m_sharedMessages;
+    std::vector<SharedField> m_sharedFields;
+
     const ValidationOptions& m_options;
     std::string_view m_text;
     std::vector<Finding>& m_findings;
@@ -129,6 +159,8 @@ private:
     int64_t m_nowSeconds = 0;
 
     std::vector<std::pair<std::string_view, std::string_view>> m_namespaces;
+    // How many of them bind the default namespace.
+    int m_defaultNamespaces = 0;
     std::vector<std::string> m_undeclaredPrefixes;
     std::string m_scratch;
 

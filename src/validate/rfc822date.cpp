@@ -341,20 +341,32 @@ std::string FormatRfc822(const DateFields& input) {
         zone += TwoDigits(absMinutes % 60);
     }
     // Written by hand: a feed may hold thousands of dates to rewrite.
-    std::string text = kDayNames[Weekday(f.year, f.month, f.day)];
-    text += ", ";
-    text += TwoDigits(f.day);
-    text += ' ';
-    text += kMonthNames[f.month - 1];
-    text += ' ';
-    text += std::to_string(f.year);
-    text += ' ';
-    text += TwoDigits(f.hour);
-    text += ':';
-    text += TwoDigits(f.minute);
-    text += ':';
-    text += TwoDigits(f.second);
-    text += ' ';
-    text += zone;
+    char buffer[64];
+    char* out = buffer;
+    auto put = [&out](std::string_view part) {
+        for (char c : part)
+            *out++ = c;
+    };
+    auto two = [&out](int value) {
+        *out++ = static_cast<char>('0' + value / 10 % 10);
+        *out++ = static_cast<char>('0' + value % 10);
+    };
+    put(kDayNames[Weekday(f.year, f.month, f.day)]);
+    put(", ");
+    two(f.day);
+    *out++ = ' ';
+    put(kMonthNames[f.month - 1]);
+    *out++ = ' ';
+    two(f.year / 100);
+    two(f.year % 100);
+    *out++ = ' ';
+    two(f.hour);
+    *out++ = ':';
+    two(f.minute);
+    *out++ = ':';
+    two(f.second);
+    *out++ = ' ';
+    put(zone);
+    const std::string text(buffer, static_cast<size_t>(out - buffer));
     return text;
 }

@@ -163,9 +163,15 @@ std::string UrlScheme(std::string_view url) {
 }
 
 UrlCheck CheckUrl(std::string_view url) {
-    const std::string scheme = UrlScheme(url);
-    if (scheme.empty())
+    const std::string_view written = UrlSchemeOf(url);
+    if (written.empty())
         return UrlCheck::NotFull;
+    // Schemes are short; a longer one is simply not registered.
+    char buffer[16];
+    const size_t length = std::min(written.size(), sizeof buffer);
+    for (size_t i = 0; i < length; ++i)
+        buffer[i] = AsciiLowerChar(written[i]);
+    const std::string_view scheme(buffer, length);
     bool notAscii = false;
     for (size_t i = 0; i < url.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(url[i]);
@@ -186,7 +192,9 @@ UrlCheck CheckUrl(std::string_view url) {
             rest[2] == '#')
             return UrlCheck::NotFull;
     }
-    if (!Contains(kRegisteredSchemes, scheme))
+    if (scheme == "http" || scheme == "https")
+        return UrlCheck::Ok;
+    if (written.size() > sizeof buffer || !Contains(kRegisteredSchemes, scheme))
         return UrlCheck::UnregisteredScheme;
     return UrlCheck::Ok;
 }

@@ -98,12 +98,21 @@ void FeedWalker::Report(Msg msg, pugi::xml_node at, const QString& message, cons
     m_offsets.push_back(offset > 0 ? offset - 1 : 0);
 }
 
-QString FeedWalker::FieldOf(pugi::xml_node node) const {
-    return Cat(std::string_view(m_prefix), Name(node));
+QString FeedWalker::FieldOf(pugi::xml_node node) {
+    return FieldOf(node, nullptr);
 }
 
-QString FeedWalker::FieldOf(pugi::xml_node node, const char* attribute) const {
-    return Cat(std::string_view(m_prefix), Name(node), u"@", attribute);
+QString FeedWalker::FieldOf(pugi::xml_node node, const char* attribute) {
+    const std::string_view name = node.name();
+    for (const SharedField& shared : m_sharedFields) {
+        if (shared.prefix == m_prefix && shared.attribute == attribute && shared.name == name)
+            return shared.text;
+    }
+    QString field = attribute ? Cat(std::string_view(m_prefix), name, u"@", attribute)
+                              : Cat(std::string_view(m_prefix), name);
+    if (m_sharedFields.size() < kSharedLimit)
+        m_sharedFields.push_back({m_prefix, attribute, std::string(name), field});
+    return field;
 }
 
 size_t FeedWalker::PushNamespaces(pugi::xml_node node) {
@@ -113,9 +122,10 @@ size_t FeedWalker::PushNamespaces(pugi::xml_node node) {
         const char* name = attribute.name();
         if (std::strncmp(name, "xmlns", 5) != 0)
             continue;
-        if (name[5] == '\0')
+        if (name[5] == '\0') {
             m_namespaces.emplace_back(std::string_view(), attribute.value());
-        else if (name[5] == ':')
+            ++m_defaultNamespaces;
+        } else if (name[5] == ':')
             m_namespaces.emplace_back(std::string_view(name + 6), attribute.value());
         else
             continue;
@@ -125,11 +135,18 @@ size_t FeedWalker::PushNamespaces(pugi::xml_node node) {
 }
 
 void FeedWalker::PopNamespaces(size_t count) {
-    m_namespaces.resize(m_namespaces.size() - count);
+    for (size_t i = 0; i < count; ++i) {
+        if (m_namespaces.back().first.empty())
+            --m_defaultNamespaces;
+        m_namespaces.pop_back();
+    }
 }
 
 std::pair<Ns, std::string_view> FeedWalker::Resolve(pugi::xml_node node) {
     const std::string_view name = node.name();
+    // Most names have no prefix and most feeds no default namespace.
+    if (m_defaultNamespaces == 0 && name.find(':') == std::string_view::npos)
+        return {Ns::Core, name};
     const size_t colon = name.find(':');
     const std::string_view prefix =
         colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
@@ -184,7 +201,11 @@ bool FeedWalker::NotBlank(pugi::xml_node node, std::string_view text) {
     if (!text.empty())
         return true;
     Report(Msg::NotBlank, node,
-           Cat(u"<", Name(node), u"> is empty; leave the element out or give it a value."),
+           Shared(Msg::NotBlank, node,
+                  [&] {
+                      return Cat(u"<", Name(node),
+                                 u"> is empty; leave the element out or give it a value.");
+                  }),
            FieldOf(node));
     return false;
 }
@@ -223,8 +244,11 @@ void FeedWalker::Attributes(pugi::xml_node node, std::initializer_list<std::stri
 void FeedWalker::Duplicate(pugi::xml_node node, int& count) {
     if (++count > 1)
         Report(Msg::DuplicateElement, node,
-               Cat(u"<", Name(node), u"> appears more than once in <", Name(node.parent()),
-                   u">; readers take only one."),
+               Shared(Msg::DuplicateElement, node,
+                      [&] {
+                          return Cat(u"<", Name(node), u"> appears more than once in <",
+                                     Name(node.parent()), u">; readers take only one.");
+                      }),
                FieldOf(node));
 }
 
@@ -343,8 +367,11 @@ void FeedWalker::Contact(pugi::xml_node node, std::string_view text) {
         break;
     case ContactCheck::MissingRealName:
         Report(Msg::MissingRealName, node,
-               Cat(u"Add the person's name after the address in <", Name(node),
-                   u">, as in \"name@example.com (Real Name)\"."),
+               Shared(Msg::MissingRealName, node,
+                      [&] {
+                          return Cat(u"Add the person's name after the address in <", Name(node),
+                                     u">, as in \"name@example.com (Real Name)\".");
+                      }),
                FieldOf(node));
         break;
     }
