@@ -4,6 +4,7 @@
 // does, which holds every other node, text and attribute as it was.
 #include <QRegularExpression>
 #include <QtTest>
+#include <sstream>
 
 #include "feed/rssfeed.h"
 #include "validate/feedfixes.h"
@@ -193,6 +194,77 @@ private slots:
         CRssFeed want;
         QVERIFY(want.LoadFromMemory(expected));
         QCOMPARE(feed.PrintToText(), want.PrintToText());
+    }
+
+    // A tree that keeps the file's layout as text between elements: a new
+    // element gets the indentation of its neighbours, a moved one takes its
+    // own along, a removed one leaves no blank line.
+    void fix_keepsTheLayoutOfTheFile_data() {
+        QTest::addColumn<int>("fix");
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QByteArray>("expected");
+
+        QTest::newRow("guid") << int(FixKind::AddGuid) << QString()
+                              << QByteArray(
+                                     "<rss version=\"2.0\">\n  <channel>\n    <title>T</title>\n"
+                                     "    <item>\n      <title>A</title>\n      <enclosure "
+                                     "url=\"http://e.example/1.mp3\" length=\"1\" "
+                                     "type=\"audio/mpeg\"/>\n      <enclosure "
+                                     "url=\"http://e.example/2.mp3\" length=\"2\" "
+                                     "type=\"audio/mpeg\"/>\n      <guid "
+                                     "isPermaLink=\"false\">{guid}</guid>\n    </item>\n"
+                                     "    <category>c</category>\n  </channel>\n</rss>");
+        QTest::newRow("self link") << int(FixKind::AddSelfLink) << "http://e.example/rss.xml"
+                                   << QByteArray("<rss version=\"2.0\" "
+                                                 "xmlns:atom=\"http://www.w3.org/2005/Atom\">\n  "
+                                                 "<channel>\n    <title>T</title>\n    <atom:link "
+                                                 "href=\"http://e.example/rss.xml\" rel=\"self\" "
+                                                 "type=\"application/rss+xml\"/>\n    <item>\n"
+                                                 "      <title>A</title>\n      <enclosure "
+                                                 "url=\"http://e.example/1.mp3\" length=\"1\" "
+                                                 "type=\"audio/mpeg\"/>\n      <enclosure "
+                                                 "url=\"http://e.example/2.mp3\" length=\"2\" "
+                                                 "type=\"audio/mpeg\"/>\n    </item>\n    "
+                                                 "<category>c</category>\n  </channel>\n</rss>");
+        QTest::newRow("items last") << int(FixKind::MoveItems) << QString()
+                                    << QByteArray("<rss version=\"2.0\">\n  <channel>\n    "
+                                                  "<title>T</title>\n    <category>c</category>\n"
+                                                  "    <item>\n      <title>A</title>\n      "
+                                                  "<enclosure url=\"http://e.example/1.mp3\" "
+                                                  "length=\"1\" type=\"audio/mpeg\"/>\n      "
+                                                  "<enclosure url=\"http://e.example/2.mp3\" "
+                                                  "length=\"2\" type=\"audio/mpeg\"/>\n    "
+                                                  "</item>\n  </channel>\n</rss>");
+        QTest::newRow("enclosure") << int(FixKind::RemoveDuplicateEnclosure) << QString()
+                                   << QByteArray("<rss version=\"2.0\">\n  <channel>\n    "
+                                                 "<title>T</title>\n    <item>\n      "
+                                                 "<title>A</title>\n      <enclosure "
+                                                 "url=\"http://e.example/1.mp3\" length=\"1\" "
+                                                 "type=\"audio/mpeg\"/>\n    </item>\n    "
+                                                 "<category>c</category>\n  </channel>\n</rss>");
+    }
+    void fix_keepsTheLayoutOfTheFile() {
+        QFETCH(int, fix);
+        QFETCH(QString, argument);
+        QFETCH(QByteArray, expected);
+        const char* input =
+            "<rss version=\"2.0\">\n  <channel>\n    <title>T</title>\n    <item>\n      "
+            "<title>A</title>\n      <enclosure url=\"http://e.example/1.mp3\" length=\"1\" "
+            "type=\"audio/mpeg\" />\n      <enclosure url=\"http://e.example/2.mp3\" "
+            "length=\"2\" type=\"audio/mpeg\" />\n    </item>\n    <category>c</category>\n"
+            "  </channel>\n</rss>";
+        CRssFeed feed;
+        QVERIFY(feed.load_string(input, pugi::parse_default | pugi::parse_ws_pcdata));
+        feed.RebuildIndex();
+        Finding finding;
+        finding.fix = static_cast<FixKind>(fix);
+        finding.post = 0;
+        finding.which = 1;
+        QVERIFY(ApplyFix(feed, finding, {argument, argument, -1}));
+        std::ostringstream out;
+        feed.save(out, "", pugi::format_raw | pugi::format_no_declaration);
+        expected.replace("{guid}", feed.GetGuid(0).toUtf8());
+        QCOMPARE(QByteArray::fromStdString(out.str()), expected);
     }
 
     // Where there is nothing certain to repair, the tree stays as it was.
