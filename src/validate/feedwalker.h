@@ -33,6 +33,8 @@ private:
 enum class Ns { Core, Atom, Content, Dc, Itunes, Podcast, Slash, Other };
 
 class FeedWalker final {
+    friend class ForeignWalker;
+
 public:
     // text is what the tree was parsed from; offsets get one entry per
     // finding: where in text it points.

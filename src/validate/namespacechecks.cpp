@@ -3,6 +3,7 @@
 // Podcasting 2.0.
 #include "feedwalker.h"
 #include "itunescategories.h"
+#include "messagetext.h"
 #include "rfc822date.h"
 #include "valuechecks.h"
 
@@ -132,26 +133,53 @@ void FeedWalker::Extension(pugi::xml_node node, Ns ns, std::string_view name, Co
     }
 }
 
-void FeedWalker::ForeignSubtree(pugi::xml_node node) {
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() != pugi::node_element)
-            continue;
-        const size_t pushed = PushNamespaces(child);
-        const auto [ns, name] = Resolve(child);
-        if (ns == Ns::Core) {
-            // Inside an extension element, a name without a prefix (and no
-            // default namespace) belongs to no namespace at all.
-            Report(Msg::NotInANamespace, child,
-                   QStringLiteral("<%1> inside <%2> is in no namespace; give it the prefix of "
-                                  "its module.")
-                       .arg(Utf8(name), QString::fromUtf8(node.name())),
-                   FieldOf(node) + QLatin1Char('/') + Utf8(name));
-            PopNamespaces(pushed);
-            return;
+// Walks the elements inside an element of another namespace without
+// recursion, as files may nest elements deeper than a call stack allows,
+// keeping the namespaces each declares while it is open. Inside such an
+// element, a name without a prefix (and no default namespace) belongs to no
+// namespace at all; that is told once per element.
+class ForeignWalker final : public pugi::xml_tree_walker {
+public:
+    ForeignWalker(FeedWalker& walker, pugi::xml_node root) : m_walker(walker), m_root(root) {}
+
+    bool for_each(pugi::xml_node& node) override {
+        if (node.type() != pugi::node_element)
+            return true;
+        while (!m_open.empty() && m_open.back().first >= depth()) {
+            m_walker.PopNamespaces(m_open.back().second);
+            m_open.pop_back();
         }
-        ForeignSubtree(child);
-        PopNamespaces(pushed);
+        m_open.emplace_back(depth(), m_walker.PushNamespaces(node));
+        const auto [ns, name] = m_walker.Resolve(node);
+        if (ns != Ns::Core)
+            return true;
+        const pugi::xml_node parent = node.parent();
+        m_walker.Report(Msg::NotInANamespace, node,
+                        Cat(u"<", name, u"> inside <", std::string_view(parent.name()),
+                            u"> is in no namespace; give it the prefix of its module."),
+                        Cat(m_walker.FieldOf(m_root), u"/", name));
+        return false;
     }
+
+    bool end(pugi::xml_node&) override {
+        for (const auto& open : m_open)
+            m_walker.PopNamespaces(open.second);
+        m_open.clear();
+        return true;
+    }
+
+private:
+    FeedWalker& m_walker;
+    pugi::xml_node m_root;
+    // Depth of each open element and how many namespaces it declared.
+    std::vector<std::pair<int, size_t>> m_open;
+};
+
+void FeedWalker::ForeignSubtree(pugi::xml_node node) {
+    ForeignWalker walker(*this, node);
+    node.traverse(walker);
+    // A walk stopped early does not reach its end.
+    walker.end(node);
 }
 
 void FeedWalker::Atom(pugi::xml_node node, std::string_view name, Context context) {

@@ -169,6 +169,25 @@ private slots:
         QCOMPARE(report.errorCount(), 1);
     }
 
+    // Elements nested deeper than a call stack could follow are walked all
+    // the same (or refused by the loader), never a crash.
+    void deepNesting_isWalkedWithoutRecursion() {
+        const int depth = 200000;
+        QByteArray nested;
+        nested.reserve(depth * 12);
+        for (int i = 0; i < depth; ++i)
+            nested += "<x:a>";
+        nested += "<b/>";
+        for (int i = 0; i < depth; ++i)
+            nested += "</x:a>";
+        const ValidationReport report = ValidateFeedBytes(
+            Feed(QByteArray(), "<x:deep xmlns:x=\"urn:x\">" + nested + "</x:deep>"));
+        if (report.loaded)
+            QCOMPARE(Ids(report).count(QStringLiteral("NotInANamespace")), 1);
+        else
+            QCOMPARE(Ids(report), QStringList{"SAXError"});
+    }
+
     // Nothing is shared between calls, so workers may validate side by side.
     void validate_onSeveralThreads_givesTheSameFindings() {
         QByteArray items;
