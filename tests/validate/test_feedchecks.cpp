@@ -162,6 +162,55 @@ private slots:
                                       "enclosure@length InvalidNonNegativeInteger"}));
     }
 
+    // Lines and columns stay right far into a file and along one long line:
+    // many findings on a minified feed, and one after thousands of lines.
+    void findings_arePlacedByLineAndCharacter_data() {
+        QTest::addColumn<QByteArray>("feed");
+        QByteArray oneLine = "<rss version=\"2.0\"><channel><title>T</title><link>http://e.example/"
+                             "</link><description>D</description><language>en</language>";
+        for (int i = 0; i < 50; ++i)
+            oneLine += "<item><title>\xC3\xA9t\xC3\xA9 \xE6\xBC\xA2 " + QByteArray::number(i) +
+                       "</title><author>a@e.example</author></item>";
+        oneLine += "</channel></rss>";
+        QTest::newRow("one line") << oneLine;
+        QByteArray tall = "<rss version=\"2.0\"><channel><title>T</title><link>http://e.example/"
+                          "</link><description>D</description><language>en</language>\n";
+        for (int i = 0; i < 3; ++i)
+            tall += QByteArray(70000 + i * 4099, '\n') + "<item><title>A" + QByteArray::number(i) +
+                    "</title>\r\n   <author>a@e.example</author></item>";
+        tall += "</channel></rss>";
+        QTest::newRow("many lines") << tall;
+    }
+    void findings_arePlacedByLineAndCharacter() {
+        QFETCH(QByteArray, feed);
+        const ValidationReport report = ValidateFeedBytes(feed);
+        QVERIFY(report.loaded);
+        // Where each <item> and <author> starts, counted the slow way.
+        const QString text = QString::fromUtf8(feed);
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        QList<QPair<int, int>> items;
+        QList<QPair<int, int>> authors;
+        for (int l = 0; l < lines.size(); ++l) {
+            const QString& chars = lines[l];
+            for (qsizetype at = chars.indexOf(QStringLiteral("<item>")); at >= 0;
+                 at = chars.indexOf(QStringLiteral("<item>"), at + 1))
+                items << qMakePair(l + 1, int(chars.left(at).toUcs4().size()) + 1);
+            for (qsizetype at = chars.indexOf(QStringLiteral("<author>")); at >= 0;
+                 at = chars.indexOf(QStringLiteral("<author>"), at + 1))
+                authors << qMakePair(l + 1, int(chars.left(at).toUcs4().size()) + 1);
+        }
+        QList<QPair<int, int>> missingGuid;
+        QList<QPair<int, int>> realName;
+        for (const Finding& finding : report.findings) {
+            if (finding.msg == Msg::MissingGuid)
+                missingGuid << qMakePair(finding.line, finding.column);
+            if (finding.msg == Msg::MissingRealName)
+                realName << qMakePair(finding.line, finding.column);
+        }
+        QCOMPARE(missingGuid, items);
+        QCOMPARE(realName, authors);
+    }
+
     void notRss_isReportedOnce() {
         const ValidationReport report = ValidateFeedBytes(
             "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>t</title></feed>");
