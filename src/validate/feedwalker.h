@@ -63,7 +63,7 @@ private:
 
     // Reporting. field names the element (or attribute) as the finding's
     // field says; at is where the finding points.
-    void Report(Msg msg, pugi::xml_node at, const QString& message, const QString& field,
+    void Report(Msg msg, pugi::xml_node at, QString message, QString field,
                 FixKind fix = FixKind::None, int which = -1);
     // "title", "image/url" ... for an element in the current context; the
     // same few fields come back for every post, so each is built once.

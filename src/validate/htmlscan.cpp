@@ -50,11 +50,12 @@ template <size_t N> struct NameSet {
     std::array<NameKey, N> keys{};
     std::array<uint32_t, 17> firstLetters{};
 
-    bool Contains(std::string_view name, const NameKey& key) const {
+    bool Contains(std::string_view name) const {
         const char first = AsciiLowerChar(name.empty() ? '\0' : name[0]);
         if (name.size() > 16 || first < 'a' || first > 'z' ||
             !(firstLetters[name.size()] & (1u << (first - 'a'))))
             return false;
+        const NameKey key = KeyOf(name);
         for (const NameKey& entry : keys) {
             if (entry == key)
                 return true;
@@ -209,7 +210,6 @@ HtmlScan ScanHtml(std::string_view html) {
     ReadTags(
         html,
         [&](const Tag& tag) {
-            const NameKey key = KeyOf(tag.name);
             if (tag.end) {
                 for (size_t k = depth; k-- > 0;) {
                     if (EqualsNoCase(std::string_view(open[k].name, open[k].size), tag.name)) {
@@ -217,14 +217,14 @@ HtmlScan ScanHtml(std::string_view html) {
                         return;
                     }
                 }
-                if (scan.broken.empty() && !tooDeep && !kVoidKeys.Contains(tag.name, key))
+                if (scan.broken.empty() && !tooDeep && !kVoidKeys.Contains(tag.name))
                     scan.broken =
                         "</" + AsciiLower(tag.name) + "> closes an element that is not open";
                 return;
             }
-            if (scan.riskyElement.empty() && kRiskyKeys.Contains(tag.name, key))
+            if (scan.riskyElement.empty() && kRiskyKeys.Contains(tag.name))
                 scan.riskyElement = AsciiLower(tag.name);
-            if (!tag.selfClosing && !kVoidKeys.Contains(tag.name, key)) {
+            if (!tag.selfClosing && !kVoidKeys.Contains(tag.name)) {
                 if (depth < std::size(open))
                     open[depth++] = {tag.name.data(), tag.name.size()};
                 else
@@ -232,13 +232,12 @@ HtmlScan ScanHtml(std::string_view html) {
             }
         },
         [&](const Attribute& attribute) {
-            const NameKey key = KeyOf(attribute.name);
             const std::string_view value =
                 TrimXmlSpace(html.substr(attribute.valueStart, attribute.valueLength));
             if (scan.riskyAttribute.empty() && attribute.name.size() > 2 &&
                 StartsWithNoCase(attribute.name, "on"))
                 scan.riskyAttribute = AsciiLower(attribute.name);
-            if (key == KeyOf("style")) {
+            if (EqualsNoCase(attribute.name, "style")) {
                 const std::string lower = AsciiLower(value);
                 if (lower.find("expression(") != std::string::npos ||
                     lower.find("javascript:") != std::string::npos ||
@@ -246,7 +245,7 @@ HtmlScan ScanHtml(std::string_view html) {
                     lower.find("behavior:") != std::string::npos)
                     scan.dangerousStyle = true;
             }
-            if (!kUrlKeys.Contains(attribute.name, key))
+            if (!kUrlKeys.Contains(attribute.name))
                 return;
             const std::string_view scheme = UrlSchemeOf(value);
             if (scan.riskyAttribute.empty() &&
@@ -281,7 +280,7 @@ int MakeLinksAbsolute(std::string& html, const QString& base) {
     ReadTags(
         html, [](const Tag&) {},
         [&](const Attribute& attribute) {
-            if (!kUrlKeys.Contains(attribute.name, KeyOf(attribute.name)))
+            if (!kUrlKeys.Contains(attribute.name))
                 return;
             const std::string_view raw =
                 std::string_view(html).substr(attribute.valueStart, attribute.valueLength);

@@ -83,13 +83,13 @@ FeedWalker::FeedWalker(const ValidationOptions& options, std::string_view text,
     m_nowSeconds = now.toSecsSinceEpoch();
 }
 
-void FeedWalker::Report(Msg msg, pugi::xml_node at, const QString& message, const QString& field,
-                        FixKind fix, int which) {
+void FeedWalker::Report(Msg msg, pugi::xml_node at, QString message, QString field, FixKind fix,
+                        int which) {
     Finding finding;
     finding.msg = msg;
-    finding.message = message;
+    finding.message = std::move(message);
     finding.post = m_post;
-    finding.field = field;
+    finding.field = std::move(field);
     finding.fix = fix;
     finding.which = which;
     m_findings.push_back(std::move(finding));
