@@ -178,7 +178,7 @@ void FeedWalker::Channel(pugi::xml_node channel) {
         PopNamespaces(pushed);
     }
     m_post = -1;
-    FinishChannel(channel);
+    FinishChannel(channel, counts);
 }
 
 void FeedWalker::ChannelChild(pugi::xml_node node, std::string_view name, int* counts) {
@@ -392,17 +392,20 @@ void FeedWalker::FinishItem(ItemState& state) {
     }
 }
 
-void FeedWalker::FinishChannel(pugi::xml_node channel) {
+void FeedWalker::FinishChannel(pugi::xml_node channel, const int* counts) {
+    // The first three of the channel's single elements, counted on the walk.
     struct Required {
         const char* name;
         Msg msg;
         FixKind fix;
     };
-    for (const Required& required :
-         {Required{"title", Msg::MissingTitle, FixKind::None},
-          Required{"link", Msg::MissingLink, FixKind::None},
-          Required{"description", Msg::MissingDescription, FixKind::FillDescription}}) {
-        if (!channel.child(required.name))
+    const Required required3[] = {
+        {"title", Msg::MissingTitle, FixKind::None},
+        {"link", Msg::MissingLink, FixKind::None},
+        {"description", Msg::MissingDescription, FixKind::FillDescription}};
+    for (int i = 0; i < 3; ++i) {
+        const Required& required = required3[i];
+        if (counts[i] == 0)
             Report(required.msg, channel,
                    QStringLiteral("The channel has no <%1>; every RSS 2.0 channel needs one.")
                        .arg(QLatin1String(required.name)),

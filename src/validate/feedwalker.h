@@ -104,7 +104,7 @@ private:
     void Enclosure(pugi::xml_node node, ItemState& state);
     void Guid(pugi::xml_node node);
     void Source(pugi::xml_node node);
-    void FinishChannel(pugi::xml_node channel);
+    void FinishChannel(pugi::xml_node channel, const int* counts);
 
     // Elements of other namespaces, in the channel or in an item.
     void Extension(pugi::xml_node node, Ns ns, std::string_view name, Context context,

@@ -411,6 +411,12 @@ void FeedWalker::Podcast(pugi::xml_node node, std::string_view name, Context con
                    FieldOf(node));
     } else if (name == "locked") {
         const std::string_view text = Text(node);
+        const pugi::xml_attribute owner = node.attribute("owner");
+        if (owner && !IsAddrSpec(TrimXmlSpace(owner.value())))
+            Report(Msg::InvalidAddrSpec, node,
+                   QStringLiteral("The owner of <%1> must be an e-mail address, not \"%2\".")
+                       .arg(qname, QString::fromUtf8(owner.value())),
+                   FieldOf(node, "owner"));
         if (text != "yes" && text != "no")
             Report(Msg::InvalidPodcastLocked, node,
                    QStringLiteral("<%1> must be \"yes\" or \"no\", not \"%2\".")

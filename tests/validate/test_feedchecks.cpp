@@ -94,20 +94,17 @@ private slots:
             << QStringList{"InvalidDuration", "InvalidPositiveInteger", "InvalidItunesEpisodeType",
                            "InvalidYesNoClean", "UnsupportedItunesFormat"};
         QTest::newRow("Podcasting 2.0 channel values")
-            << QByteArray("<podcast:guid>not-a-uuid</podcast:guid><podcast:guid>"
-                          "0b3e4f5a-1c2d-4e5f-8a9b-0c1d2e3f4a5b</podcast:guid>"
-                          "<podcast:locked>true</podcast:locked><podcast:medium>radio"
-                          "</podcast:medium><podcast:funding>x</podcast:funding>"
-                          "<podcast:funding url=\"https://e.example/\">") +
+            << QByteArray(
+                   "<podcast:guid>not-a-uuid</podcast:guid><podcast:guid>"
+                   "0b3e4f5a-1c2d-4e5f-8a9b-0c1d2e3f4a5b</podcast:guid>"
+                   "<podcast:locked owner=\"nobody\">true</podcast:locked><podcast:medium>radio"
+                   "</podcast:medium><podcast:funding>x</podcast:funding>"
+                   "<podcast:funding url=\"https://e.example/\">") +
                    QByteArray(129, 'x') + "</podcast:funding>"
-            << QByteArray()
-            << QStringList{"InvalidPodcastGuid",
-                           "DuplicateElement",
-                           "PodcastGuidNotVersion5",
-                           "InvalidPodcastLocked",
-                           "InvalidPodcastMedium",
-                           "MissingAttribute",
-                           "TooLong"};
+            << QByteArray() << QStringList{"InvalidPodcastGuid",     "DuplicateElement",
+                                           "PodcastGuidNotVersion5", "InvalidAddrSpec",
+                                           "InvalidPodcastLocked",   "InvalidPodcastMedium",
+                                           "MissingAttribute",       "TooLong"};
         QTest::newRow("transcripts and chapters")
             << QByteArray()
             << QByteArray("<podcast:transcript url=\"https://e.example/1.vtt\"/>"
