@@ -443,9 +443,7 @@ void FeedWalker::FinishChannel(pugi::xml_node channel, const int* counts) {
 
 void FeedWalker::Enclosure(pugi::xml_node node, ItemState& state) {
     const int index = state.counts[EnclosureField]++;
-    if (index == 0)
-        state.firstEnclosure = node;
-    else
+    if (index > 0)
         Report(Msg::DuplicateEnclosure, node,
                QStringLiteral("This item has more than one <enclosure>; most readers take only "
                               "the first."),

@@ -52,7 +52,6 @@ private:
     struct ItemState {
         pugi::xml_node item;
         int counts[10] = {};
-        pugi::xml_node firstEnclosure;
         bool descriptionSeen = false;
         bool contentBeforeDescription = false;
         pugi::xml_node content;
