@@ -369,6 +369,11 @@ void CHtmlCodeEdit::insertFromMimeData(const QMimeData* source) {
         return;
     QString text = source->text();
     // A U+2028 from elsewhere would read as the pane's own break and be lost.
-    textCursor().insertText(text.replace(kDisplayBreak, u'\n'));
+    // One undo step per paste, as the control's own paste makes it.
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.insertText(text.replace(kDisplayBreak, u'\n'));
+    cursor.endEditBlock();
+    setTextCursor(cursor);
     ensureCursorVisible();
 }
