@@ -48,8 +48,13 @@ A file that is not an RSS feed, such as an Atom feed, is shown but cannot be edi
         if (info.keys.isEmpty())
             continue;
         QStringList keys;
-        for (const QKeySequence& key : info.keys)
+        for (const QKeySequence& key : info.keys) {
+            // F13 and up are the extra keys of a few keyboards; they only crowd the list.
+            const Qt::Key code = key[0].key();
+            if (code >= Qt::Key_F13 && code <= Qt::Key_F35)
+                continue;
             keys.append(key.toString(QKeySequence::NativeText).toHtmlEscaped());
+        }
         html += u"<tr><td>%1</td><td><b>%2</b></td></tr>"_s.arg(
             PlainMenuText(info.text).remove(u'…').toHtmlEscaped(), keys.join(u", "_s));
     }
