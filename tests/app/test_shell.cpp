@@ -228,6 +228,7 @@ void TestShell::cancelledDialog_leavesFeedAsItWas_data() {
     QTest::newRow("delete post") << int(ID_POST_DELETE) << none << false;
     QTest::newRow("about") << int(ID_APP_ABOUT) << none << false;
     QTest::newRow("print") << int(ID_FILE_PRINT) << none << false;
+    QTest::newRow("print preview") << int(ID_FILE_PRINT_PREVIEW) << none << false;
     QTest::newRow("print setup") << int(ID_FILE_PRINT_SETUP) << none << true;
 }
 
