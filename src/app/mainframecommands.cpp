@@ -7,6 +7,7 @@
 #include "app/commandtable.h"
 #include "app/desktopuiservices.h"
 #include "app/helpwindow.h"
+#include "app/inputhold.h"
 #include "app/newfeed.h"
 #include "document/rsseditdoc.h"
 #include "platform/commandids.h"
@@ -462,9 +463,13 @@ void CMainFrame::newFeed() {
     if (!isVisible())
         show();
     NewFeedInfo info;
-    if (!AskNewFeedInfo(this, info))
-        return;
-    createNewDocument(info);
+    bool asked = false;
+    {
+        CInputHold hold(this);
+        asked = AskNewFeedInfo(this, info);
+    }
+    if (asked)
+        createNewDocument(info);
 }
 
 void CMainFrame::updateRecentFileActions() {

@@ -94,6 +94,7 @@ private slots:
     void codePaneTyping_savesOriginalPlusWhatWasTyped();
     void cancelledDialog_leavesFeedAsItWas_data();
     void cancelledDialog_leavesFeedAsItWas();
+    void newFeedTypedAtOnce_reachesDialogNotPost();
     void editMenu_actsOnFocusedEditor_data();
     void editMenu_actsOnFocusedEditor();
     void standardKeys_runTheirCommands();
@@ -274,6 +275,37 @@ void TestShell::cancelledDialog_leavesFeedAsItWas() {
     QVERIFY(m_frame->closeChildFrame(frame));
     QTRY_COMPARE(m_frame->childFrames().size(), 0);
     QCOMPARE(ReadBytes(path), before);
+}
+
+void TestShell::newFeedTypedAtOnce_reachesDialogNotPost() {
+    const QString path = WriteFile(*m_dir, u"feed.xml"_s, TwoPostFeed());
+    CChildFrame* frame = open(path);
+    QVERIFY(frame);
+    const QString description = frame->document()->GetFeed().GetDescription(0);
+    QWidget* input = PageInput(frame);
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(input->width() / 2, input->height() / 2));
+    QTest::qWait(200);
+    // The title is typed right after Ctrl+N, while the dialog's page still loads.
+    QTimer::singleShot(0, input, [input] { QTest::keyClicks(input, u"My feed"_s); });
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [poll] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        QTimer::singleShot(1500, dialog, [dialog] {
+            QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog, Qt::Key_Return);
+        });
+    });
+    poll->start(50);
+    QTest::keyClick(input, Qt::Key_N, Qt::ControlModifier);
+    QTRY_COMPARE(m_frame->childFrames().size(), 2);
+    CRSSEditDoc* created = m_frame->activeChildFrame()->document();
+    QCOMPARE(QString::fromUtf8(created->GetFeed().GetChannelNode().child("title").child_value()),
+             u"My feed"_s);
+    QVERIFY(!frame->document()->IsModified());
+    QCOMPARE(frame->document()->GetFeed().GetDescription(0), description);
 }
 
 void TestShell::editMenu_actsOnFocusedEditor_data() {
