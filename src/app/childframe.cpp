@@ -1,22 +1,30 @@
 #include "app/childframe.h"
 
+#include "app/feedkind.h"
 #include "app/mainframe.h"
 #include "document/rsseditdoc.h"
 #include "editor/rsseditview.h"
 #include "platform/commandids.h"
 #include "platform/previewbarvisible.h"
 #include "platform/settingsfile.h"
+#include "platform/uiservices.h"
 #include "postsbar/barrssitems.h"
 #include "postsbar/htmlcodeedit.h"
 #include "postsbar/htmlpreviewbar.h"
 #include "postsbar/postslistview.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -47,6 +55,105 @@ private:
     QPointer<CChildFrame> m_frame;
 };
 
+// The frame's own one-line editors (the posts list's rename box, the filter
+// box) answer the Edit menu while they have the focus.
+QLineEdit* FocusedLineEdit(const QWidget* frame) {
+    auto* line = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    return line && frame->isAncestorOf(line) ? line : nullptr;
+}
+
+// Whether an Edit command applies to the line editor, and runs it when asked;
+// false for ids that are not Edit commands.
+bool LineEditCommand(QLineEdit* line, int id, bool run, bool* enabled) {
+    const bool writable = !line->isReadOnly();
+    const bool selected = line->hasSelectedText();
+    bool on = false;
+    switch (id) {
+    case ID_EDIT_UNDO:
+        on = writable && line->isUndoAvailable();
+        break;
+    case ID_EDIT_REDO:
+        on = writable && line->isRedoAvailable();
+        break;
+    case ID_EDIT_CUT:
+    case ID_EDIT_DELETE:
+        on = writable && selected;
+        break;
+    case ID_EDIT_COPY:
+        on = selected;
+        break;
+    case ID_EDIT_PASTE:
+        on = writable && !QApplication::clipboard()->text().isEmpty();
+        break;
+    case ID_EDIT_SELECT_ALL:
+        on = !line->text().isEmpty() && line->selectedText() != line->text();
+        break;
+    default:
+        return false;
+    }
+    *enabled = on;
+    if (!run || !on)
+        return true;
+    switch (id) {
+    case ID_EDIT_UNDO:
+        line->undo();
+        break;
+    case ID_EDIT_REDO:
+        line->redo();
+        break;
+    case ID_EDIT_CUT:
+        line->cut();
+        break;
+    case ID_EDIT_DELETE:
+        line->del();
+        break;
+    case ID_EDIT_COPY:
+        line->copy();
+        break;
+    case ID_EDIT_PASTE:
+        line->paste();
+        break;
+    default:
+        line->selectAll();
+        break;
+    }
+    return true;
+}
+
+// Commands that would change a feed, refused for one that is only shown.
+// Printing goes too: the editor, which it prints, holds nothing of such a file.
+bool ChangesTheFeed(int id) {
+    switch (id) {
+    case ID_FILE_SAVE:
+    case ID_FILE_PRINT:
+    case ID_FILE_PRINT_PREVIEW:
+    case ID_EDIT_UNDO:
+    case ID_EDIT_REDO:
+    case ID_EDIT_CUT:
+    case ID_EDIT_PASTE:
+    case ID_EDIT_DELETE:
+    case ID_EDIT_REPLACE_QUOTES:
+    case ID_POST_ADD:
+    case ID_POST_RENAME:
+    case ID_POST_DUPLICATE:
+    case ID_POST_DUPLICATE_DELETE:
+    case ID_POST_DELETE:
+    case ID_FORMAT_BOLD:
+    case ID_FORMAT_ITALIC:
+    case ID_FORMAT_UNDERLINE:
+    case ID_FORMAT_STRIKEOUT:
+    case ID_FORMAT_UL_LIST:
+    case ID_FORMAT_REMOVE_SPANS:
+    case ID_FORMAT_REMOVE_NBSP:
+    case ID_INSERT_HYPERLINK:
+    case ID_INSERT_IMAGE:
+    case ID_INSERT_TEST:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 void CFrameHub::onNotify(DocumentListener* sender, DocHint hint, const HintParam& param) {
@@ -58,6 +165,8 @@ void CFrameHub::onNotify(DocumentListener* sender, DocHint hint, const HintParam
         if (listener != sender)
             listener->onNotify(sender, hint, param);
     }
+    if (hint == HintFeedLoaded)
+        m_frame->applyFeedKind();
 }
 
 CChildFrame::CChildFrame(std::unique_ptr<CRSSEditDoc> doc, UiServices* ui, QWidget* parent)
@@ -68,9 +177,31 @@ CChildFrame::CChildFrame(std::unique_ptr<CRSSEditDoc> doc, UiServices* ui, QWidg
     setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
 
     // The view registers itself with the document.
-    m_view = new CRSSEditView(m_doc.get(), this);
+    auto* central = new QWidget(this);
+    m_view = new CRSSEditView(m_doc.get(), central);
     m_view->setObjectName(u"postView"_s);
-    setCentralWidget(m_view);
+    m_readOnlyBar = new QWidget(central);
+    m_readOnlyBar->setObjectName(u"readOnlyBar"_s);
+    m_readOnlyBar->setAutoFillBackground(true);
+    QPalette barColours = m_readOnlyBar->palette();
+    barColours.setColor(QPalette::Window, barColours.color(QPalette::ToolTipBase));
+    barColours.setColor(QPalette::WindowText, barColours.color(QPalette::ToolTipText));
+    m_readOnlyBar->setPalette(barColours);
+    auto* icon = new QLabel(m_readOnlyBar);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(22, 22));
+    m_readOnlyText = new QLabel(m_readOnlyBar);
+    m_readOnlyText->setWordWrap(true);
+    auto* barLayout = new QHBoxLayout(m_readOnlyBar);
+    barLayout->setContentsMargins(8, 6, 8, 6);
+    barLayout->addWidget(icon);
+    barLayout->addWidget(m_readOnlyText, 1);
+    m_readOnlyBar->hide();
+    auto* centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
+    centralLayout->addWidget(m_readOnlyBar);
+    centralLayout->addWidget(m_view, 1);
+    setCentralWidget(central);
     connect(m_view, &CRSSEditView::statusTextChanged, this, &CChildFrame::statusTextChanged);
     connect(m_view, &CRSSEditView::commandRequested, this, [this](int id) {
         if (!routeCommand(id))
@@ -104,6 +235,33 @@ CChildFrame::CChildFrame(std::unique_ptr<CRSSEditDoc> doc, UiServices* ui, QWidg
     m_doc->SetFrameHub(&m_hub);
     m_doc->SetTitleListener(this);
     setWindowTitle(frameTitle());
+    applyFeedKind();
+}
+
+QString CChildFrame::readOnlyReason() const {
+    return m_readOnly ? m_readOnlyText->text() : QString();
+}
+
+void CChildFrame::applyFeedKind() {
+    const QString reason = ReadOnlyReason(FeedKindOf(m_doc->GetFeed()));
+    m_readOnly = !reason.isEmpty();
+    m_readOnlyText->setText(reason);
+    m_readOnlyBar->setVisible(m_readOnly);
+    // A disabled view takes no keys at all: nothing typed can be lost in it.
+    m_view->setEnabled(!m_readOnly);
+    m_view->setVisible(!m_readOnly);
+    m_previewBar->CodeEdit()->SetLocked(m_readOnly);
+    if (m_readOnly && !m_sourceView) {
+        m_sourceView = new CHtmlCodeEdit(m_ui, centralWidget());
+        m_sourceView->setObjectName(u"sourceView"_s);
+        m_sourceView->SetLocked(true);
+        centralWidget()->layout()->addWidget(m_sourceView);
+    }
+    if (m_sourceView) {
+        m_sourceView->setVisible(m_readOnly);
+        m_sourceView->ShowText(m_readOnly ? QString::fromUtf8(m_doc->GetFeed().PrintToText())
+                                          : QString());
+    }
 }
 
 CChildFrame::~CChildFrame() {
@@ -154,6 +312,10 @@ bool CChildFrame::previewHasFocus() const {
     return m_previewBar->HasEditFocus() || (focus && m_previewBar->isAncestorOf(focus));
 }
 
+bool CChildFrame::sourceHasFocus() const {
+    return m_sourceView && m_sourceView->isVisible() && m_sourceView->hasFocus();
+}
+
 bool CChildFrame::viewHandleCommand(int id) {
     return m_view->handleCommand(id);
 }
@@ -165,6 +327,16 @@ bool CChildFrame::viewCommandStatus(int id, bool* enabled, bool* checked) {
 bool CChildFrame::routeCommand(int id) {
     if (m_postsBar->handleCommand(id))
         return true;
+    bool enabled = false;
+    if (QLineEdit* line = FocusedLineEdit(this); line && LineEditCommand(line, id, true, &enabled))
+        return true;
+    if (sourceHasFocus() && m_sourceView->handleCommand(id))
+        return true;
+    if (m_readOnly && ChangesTheFeed(id)) {
+        if (m_ui)
+            m_ui->Beep();
+        return true;
+    }
     if (previewHasFocus() && m_previewBar->handleCommand(id))
         return true;
     if (viewHandleCommand(id))
@@ -194,6 +366,14 @@ bool CChildFrame::commandStatus(int id, bool* enabled, bool* checked) {
     *checked = false;
     if (m_postsBar->commandStatus(id, enabled, checked))
         return true;
+    if (QLineEdit* line = FocusedLineEdit(this); line && LineEditCommand(line, id, false, enabled))
+        return true;
+    if (sourceHasFocus() && m_sourceView->commandStatus(id, enabled, checked))
+        return true;
+    if (m_readOnly && ChangesTheFeed(id)) {
+        *enabled = false;
+        return true;
+    }
     if (previewHasFocus() && m_previewBar->commandStatus(id, enabled, checked))
         return true;
     if (viewCommandStatus(id, enabled, checked))
@@ -226,15 +406,16 @@ void CChildFrame::showPostsBar(bool show) {
 }
 
 void CChildFrame::focusView() {
-    if (m_view)
-        m_view->setFocus(Qt::OtherFocusReason);
+    QWidget* editor = m_readOnly ? static_cast<QWidget*>(m_sourceView) : m_view;
+    if (editor)
+        editor->setFocus(Qt::OtherFocusReason);
 }
 
 void CChildFrame::focusNextPane(bool forward) {
     QList<QWidget*> panes;
     if (m_postsBar->isVisible())
         panes.append(m_postsBar->ListView());
-    panes.append(m_view);
+    panes.append(m_readOnly ? static_cast<QWidget*>(m_sourceView) : m_view);
     if (m_previewBar->isVisible() && m_previewBar->CodeEdit())
         panes.append(m_previewBar->CodeEdit());
     QWidget* focus = QApplication::focusWidget();

@@ -14,10 +14,12 @@
 
 class CBarRssItems;
 class CChildFrame;
+class CHtmlCodeEdit;
 class CHtmlPreviewBar;
 class CMainFrame;
 class CRSSEditDoc;
 class CRSSEditView;
+class QLabel;
 class UiServices;
 
 // Passes the document's notifications on to the frame's bars, never back to
@@ -71,6 +73,16 @@ public:
 
     void OnDocumentTitleChanged(const CRSSEditDoc& doc) override;
 
+    // A file that is not RSS is shown, never edited: a bar above the editor
+    // says why, its XML stands read-only in the editor's place, and every
+    // command that would change it is disabled.
+    bool isReadOnly() const { return m_readOnly; }
+    QString readOnlyReason() const;
+    QWidget* readOnlyBar() const { return m_readOnlyBar; }
+    CHtmlCodeEdit* sourceView() const { return m_sourceView; }
+    // Looks at the loaded feed again (after open and reload).
+    void applyFeedKind();
+
 signals:
     void titleChanged();
     // A command the frame's parts did not take, for the main frame.
@@ -80,6 +92,7 @@ signals:
 
 private:
     bool previewHasFocus() const;
+    bool sourceHasFocus() const;
     bool viewHandleCommand(int id);
     bool viewCommandStatus(int id, bool* enabled, bool* checked);
 
@@ -89,5 +102,9 @@ private:
     CBarRssItems* m_postsBar = nullptr;
     CHtmlPreviewBar* m_previewBar = nullptr;
     CRSSEditView* m_view = nullptr;
+    QWidget* m_readOnlyBar = nullptr;
+    QLabel* m_readOnlyText = nullptr;
+    CHtmlCodeEdit* m_sourceView = nullptr;
+    bool m_readOnly = false;
     QPointer<QMdiSubWindow> m_subWindow;
 };

@@ -14,6 +14,7 @@
 #include <vector>
 
 class CChildFrame;
+class CHelpWindow;
 class CRSSEditDoc;
 class CStartPage;
 class DesktopUiServices;
@@ -99,7 +100,12 @@ private:
     void showToolBarMenu(const QPoint& pos);
     void applyToolBarLayout();
     void openHelpUrl(const QString& url);
+    void showHelp();
     void focusNextPane(bool forward);
+    // The Window menu lists the open feeds after its own items.
+    void fillWindowMenu(QMenu* menu);
+    // The feed window step tabs away (1 the next, -1 the previous), round the ends.
+    void activateNeighbourWindow(int step);
 
     // --- mainframe.cpp --------------------------------------------------------------
     CChildFrame* addChildFrame(std::unique_ptr<CRSSEditDoc> doc);
@@ -132,6 +138,8 @@ private:
     QMdiArea* m_mdi = nullptr;
     QTimer m_idleTimer;
     std::unique_ptr<QPrinter> m_printer;
+    QPointer<CHelpWindow> m_helpWindow;
+    QList<QAction*> m_windowListActions;
     // Document windows in the order they were opened.
     QList<QPointer<CChildFrame>> m_frames;
 };

@@ -6,6 +6,8 @@
 #include "app/childframe.h"
 #include "app/commandtable.h"
 #include "app/desktopuiservices.h"
+#include "app/helpwindow.h"
+#include "app/inputhold.h"
 #include "app/newfeed.h"
 #include "document/rsseditdoc.h"
 #include "platform/commandids.h"
@@ -117,6 +119,8 @@ void CMainFrame::createMenus() {
             menu->setObjectName(u"menu%1_%2"_s.arg(resource).arg(menus.size()));
             menu->setToolTipsVisible(true);
             fillMenu(menu, info.items);
+            if (resource == 129 && info.items.contains(ID_WINDOW_NEXT))
+                connect(menu, &QMenu::aboutToShow, this, [this, menu] { fillWindowMenu(menu); });
             connect(menu, &QMenu::aboutToShow, this,
                     [this, menu] { updateActions(menu->actions()); });
             connect(menu, &QMenu::aboutToHide, this, [this, menu] {
@@ -265,18 +269,16 @@ bool CMainFrame::commandStatus(int id, bool* enabled, bool* checked) {
     case ID_FILE_PRINT_PREVIEW:
         *enabled = frame != nullptr;
         return true;
-    case ID_WINDOW_NEW:
-    case ID_WINDOW_CASCADE:
-    case ID_WINDOW_TILE_HORZ:
-    case ID_WINDOW_ARRANGE:
-        // Document windows are always maximised: there is nothing to arrange.
-        *enabled = false;
+    case ID_WINDOW_NEXT:
+    case ID_WINDOW_PREVIOUS:
+        *enabled = m_mdi->subWindowList().size() > 1;
         return true;
     case ID_FILE_NEW:
     case ID_FILE_OPEN:
     case ID_FILE_PRINT_SETUP:
     case ID_APP_EXIT:
     case ID_APP_ABOUT:
+    case ID_HELP_CONTENTS:
     case ID_HELP_W3C_VALIDATOR:
     case ID_HELP_WEB_SITE:
     case ID_HELP_OUR_RSS_FEED:
@@ -360,6 +362,13 @@ bool CMainFrame::runFrameCommand(int id) {
         about.exec();
         return true;
     }
+    case ID_HELP_CONTENTS:
+        showHelp();
+        return true;
+    case ID_WINDOW_NEXT:
+    case ID_WINDOW_PREVIOUS:
+        activateNeighbourWindow(id == ID_WINDOW_NEXT ? 1 : -1);
+        return true;
     case ID_HELP_W3C_VALIDATOR:
         openHelpUrl(QStringLiteral(ORVAN_URL_VALIDATOR));
         return true;
@@ -398,6 +407,54 @@ void CMainFrame::openHelpUrl(const QString& url) {
     m_ui->OpenUrl(url);
 }
 
+void CMainFrame::showHelp() {
+    // One help window, left open beside the editor while the user works.
+    if (!m_helpWindow) {
+        m_helpWindow = new CHelpWindow(this);
+        m_helpWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_helpWindow->show();
+    m_helpWindow->raise();
+    m_helpWindow->activateWindow();
+}
+
+void CMainFrame::fillWindowMenu(QMenu* menu) {
+    qDeleteAll(m_windowListActions);
+    m_windowListActions.clear();
+    // The list in the order of the tabs, which the user may have moved.
+    const QList<QMdiSubWindow*> windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
+    if (windows.isEmpty())
+        return;
+    m_windowListActions.append(menu->addSeparator());
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        QMdiSubWindow* window = windows[i];
+        auto* frame = qobject_cast<CChildFrame*>(window->widget());
+        QString name = frame ? frame->tabTitle() : window->windowTitle();
+        name.replace(u'&', u"&&"_s);
+        const QString number = i < 9 ? u"&%1 "_s.arg(i + 1) : QString::number(i + 1) + u' ';
+        QAction* action = menu->addAction(number + name);
+        action->setCheckable(true);
+        action->setChecked(window == m_mdi->activeSubWindow());
+        if (frame)
+            action->setStatusTip(frame->frameTitle());
+        const QPointer<QMdiSubWindow> target = window;
+        connect(action, &QAction::triggered, this, [this, target] {
+            if (target)
+                m_mdi->setActiveSubWindow(target);
+        });
+        m_windowListActions.append(action);
+    }
+}
+
+void CMainFrame::activateNeighbourWindow(int step) {
+    const QList<QMdiSubWindow*> windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
+    if (windows.size() < 2)
+        return;
+    const qsizetype at = windows.indexOf(m_mdi->activeSubWindow());
+    const qsizetype count = windows.size();
+    m_mdi->setActiveSubWindow(windows[((at < 0 ? 0 : at) + step + count) % count]);
+}
+
 void CMainFrame::openFileDialog() {
     openFiles(m_ui->ChooseOpenFileNames(feedFolder()));
 }
@@ -406,9 +463,13 @@ void CMainFrame::newFeed() {
     if (!isVisible())
         show();
     NewFeedInfo info;
-    if (!AskNewFeedInfo(this, info))
-        return;
-    createNewDocument(info);
+    bool asked = false;
+    {
+        CInputHold hold(this);
+        asked = AskNewFeedInfo(this, info);
+    }
+    if (asked)
+        createNewDocument(info);
 }
 
 void CMainFrame::updateRecentFileActions() {

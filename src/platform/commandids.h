@@ -110,3 +110,11 @@ enum MessageId : int {
     // Move the window by its caption (SC_MOVE plus HTCAPTION).
     SC_DRAG_MOVE = 61458,
 };
+
+// Commands of the desktop shell: the help window and moving between the
+// windows of open feeds. A range of their own, apart from the groups above.
+enum ShellCommandId : int {
+    ID_HELP_CONTENTS = 33100,
+    ID_WINDOW_NEXT = 33101,
+    ID_WINDOW_PREVIOUS = 33102,
+};

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QInputMethodEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
@@ -19,18 +20,27 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Only the tags the preview breaks at; the stored text is never changed.
-void BreakTagsForDisplay(QString& text) {
-    for (const QString& tag : {u"<P>"_s, u"</P>"_s, u"<BR>"_s})
-        BreakAtTag(text, tag, u"\r\n"_s);
+// The pane breaks lines for reading with U+2028: the text document keeps it
+// inside a line and draws it as a line break, so it can never be mistaken for
+// a line break of the post, which becomes a block of its own.
+constexpr QChar kDisplayBreak = QChar::LineSeparator;
+
+// A text the document would change on the way in: it splits lines at CR,
+// U+2029 and its frame marks, and U+2028 would read as the pane's own break.
+bool ShowsOneForOne(QStringView text) {
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\r' || u == 0x2028 || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1)
+            return false;
+    }
+    return true;
 }
 
 // Paragraph and break tags get line breaks of their own, for reading only.
 QString LayOutForDisplay(const QString& description) {
     QString text = description;
-    BreakTagsForDisplay(text);
-    text.replace(u"\r\n"_s, u"\n"_s);
-    text.replace(u'\r', u'\n');
+    for (const QString& tag : {u"<P>"_s, u"</P>"_s, u"<BR>"_s})
+        BreakAtTag(text, tag, QString(kDisplayBreak));
     return text;
 }
 
@@ -61,27 +71,65 @@ CHtmlCodeEdit::CHtmlCodeEdit(UiServices* ui, QWidget* parent)
 
 void CHtmlCodeEdit::ShowText(const QString& description) {
     m_settingText = true;
-    setPlainText(LayOutForDisplay(description));
+    m_shown = description;
+    m_postText = description;
+    m_mapped = ShowsOneForOne(description);
+    setPlainText(m_mapped ? LayOutForDisplay(description) : description);
     m_settingText = false;
+    UpdateReadOnly();
+}
+
+void CHtmlCodeEdit::SetLocked(bool locked) {
+    m_locked = locked;
+    UpdateReadOnly();
+}
+
+void CHtmlCodeEdit::UpdateReadOnly() {
+    setReadOnly(m_locked || !m_mapped);
+    // Read-only still lets the reader select, copy and follow links.
+    setTextInteractionFlags(isReadOnly()
+                                ? Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard |
+                                      Qt::LinksAccessibleByMouse
+                                : Qt::TextEditorInteraction);
+}
+
+QString CHtmlCodeEdit::PostTextOf(QString shown) const {
+    if (m_mapped)
+        shown.remove(kDisplayBreak);
+    shown.replace(QChar::ParagraphSeparator, u'\n');
+    return shown;
 }
 
 QString CHtmlCodeEdit::GetText() const {
+    // Nobody could edit a text that is not mapped: it is still the one shown.
+    if (!m_mapped)
+        return m_shown;
     // toPlainText would turn no-break spaces into blanks and change the post.
+    return PostTextOf(document()->toRawText());
+}
+
+QString CHtmlCodeEdit::ShownText() const {
     QString text = document()->toRawText();
     text.replace(QChar::ParagraphSeparator, u'\n');
-    text.replace(QChar::LineSeparator, u'\n');
+    text.replace(kDisplayBreak, u'\n');
     return text;
 }
 
 void CHtmlCodeEdit::OnTextChanged() {
     if (m_settingText)
         return;
-    emit userChanged(GetText());
+    // Removing one of the pane's own breaks changes what is shown, not the post.
+    QString text = GetText();
+    if (text == m_postText)
+        return;
+    m_postText = text;
+    emit userChanged(m_postText);
 }
 
 bool CHtmlCodeEdit::ReplaceQuotes() {
-    const QString text = GetText();
-    if (!text.contains(u'"')) {
+    // Positions of the document, where the pane's own breaks count too.
+    const QString text = document()->toRawText();
+    if (isReadOnly() || !text.contains(u'"')) {
         if (m_ui)
             m_ui->Beep();
         return false;
@@ -108,7 +156,8 @@ bool CHtmlCodeEdit::ReplaceQuotes() {
     setTextCursor(restored);
     verticalScrollBar()->setValue(scroll);
     document()->setModified(true);
-    emit userChanged(GetText());
+    m_postText = GetText();
+    emit userChanged(m_postText);
     return true;
 }
 
@@ -125,17 +174,20 @@ void CHtmlCodeEdit::DeleteSelection() {
 bool CHtmlCodeEdit::commandStatus(int id, bool* enabled, bool* checked) const {
     bool on = false;
     const bool selected = textCursor().hasSelection();
+    const bool writable = !isReadOnly();
     switch (id) {
     case ID_EDIT_UNDO:
-        on = m_canUndo;
+        on = writable && m_canUndo;
         break;
     case ID_EDIT_REDO:
-        on = m_canRedo;
+        on = writable && m_canRedo;
+        break;
+    case ID_EDIT_COPY:
+        on = selected;
         break;
     case ID_EDIT_CUT:
-    case ID_EDIT_COPY:
     case ID_EDIT_DELETE:
-        on = selected;
+        on = writable && selected;
         break;
     case ID_EDIT_PASTE:
         on = !isReadOnly() && QApplication::clipboard()->mimeData() &&
@@ -148,7 +200,7 @@ bool CHtmlCodeEdit::commandStatus(int id, bool* enabled, bool* checked) const {
         break;
     }
     case ID_EDIT_REPLACE_QUOTES:
-        on = !document()->isEmpty();
+        on = writable && !document()->isEmpty();
         break;
     default:
         return false;
@@ -218,11 +270,28 @@ void CHtmlCodeEdit::focusOutEvent(QFocusEvent* event) {
 
 void CHtmlCodeEdit::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
+    const bool isReturn = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (!isReadOnly() && isReturn && (event->modifiers() & Qt::ShiftModifier)) {
+        // Shift+Enter would insert U+2028, which the post never gets: it is the
+        // pane's own break. The user meant a line break, so they get one.
+        QKeyEvent plain(event->type(), key, event->modifiers() & ~Qt::ShiftModifier,
+                        event->nativeScanCode(), event->nativeVirtualKey(),
+                        event->nativeModifiers(), event->text(), event->isAutoRepeat(),
+                        event->count());
+        keyPressEvent(&plain);
+        event->setAccepted(plain.isAccepted());
+        return;
+    }
+    if (!isReadOnly() && event->text().contains(kDisplayBreak)) {
+        QString text = event->text();
+        textCursor().insertText(text.replace(kDisplayBreak, u'\n'));
+        event->accept();
+        return;
+    }
     // The document only merges typing into the last undo step while it is
     // modified: clearing the flag ends the typing run, so undo goes back word
     // by word and line by line.
-    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space ||
-        key == Qt::Key_Delete)
+    if (isReturn || key == Qt::Key_Space || key == Qt::Key_Delete)
         document()->setModified(false);
     QPlainTextEdit::keyPressEvent(event);
 }
@@ -277,4 +346,34 @@ void CHtmlCodeEdit::contextMenuEvent(QContextMenuEvent* event) {
     }
     if (QAction* chosen = menu.exec(event->globalPos()))
         handleCommand(chosen->data().toInt());
+}
+
+void CHtmlCodeEdit::inputMethodEvent(QInputMethodEvent* event) {
+    if (event->commitString().contains(kDisplayBreak)) {
+        QString text = event->commitString();
+        event->setCommitString(text.replace(kDisplayBreak, u'\n'), event->replacementStart(),
+                               event->replacementLength());
+    }
+    QPlainTextEdit::inputMethodEvent(event);
+}
+
+QMimeData* CHtmlCodeEdit::createMimeDataFromSelection() const {
+    // What is copied is the post's text: cut and paste puts back what was there.
+    auto* data = new QMimeData;
+    data->setText(PostTextOf(textCursor().selectedText()));
+    return data;
+}
+
+void CHtmlCodeEdit::insertFromMimeData(const QMimeData* source) {
+    if (isReadOnly() || !source || !source->hasText())
+        return;
+    QString text = source->text();
+    // A U+2028 from elsewhere would read as the pane's own break and be lost.
+    // One undo step per paste, as the control's own paste makes it.
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.insertText(text.replace(kDisplayBreak, u'\n'));
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    ensureCursorVisible();
 }

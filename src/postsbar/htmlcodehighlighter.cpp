@@ -7,8 +7,9 @@
 namespace {
 
 const QRegularExpression& LinkPattern() {
+    // The pane's own line breaks (U+2028) end an address like any blank.
     static const QRegularExpression pattern(
-        QStringLiteral(R"((?:https?://|ftp://|mailto:|www\.)[^\s"'<>]+)"),
+        QStringLiteral(R"((?:https?://|ftp://|mailto:|www\.)[^\s"'<>\x{2028}]+)"),
         QRegularExpression::CaseInsensitiveOption);
     return pattern;
 }

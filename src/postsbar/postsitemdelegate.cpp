@@ -80,6 +80,15 @@ void PostsItemDelegate::setEditorData(QWidget* editor, const QModelIndex& index)
     QStyledItemDelegate::setEditorData(editor, index);
 }
 
+void PostsItemDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                     const QModelIndex& index) const {
+    // The box commits whenever it loses the focus; a rename that was only
+    // opened and left must not renew the post's date or mark the feed modified.
+    if (auto* line = qobject_cast<QLineEdit*>(editor); line && !line->isModified())
+        return;
+    QStyledItemDelegate::setModelData(editor, model, index);
+}
+
 void PostsItemDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                                              const QModelIndex& index) const {
     QStyledItemDelegate::updateEditorGeometry(editor, option, index);

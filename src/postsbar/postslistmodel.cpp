@@ -111,6 +111,9 @@ bool PostsListModel::setData(const QModelIndex& index, const QVariant& value, in
     const int post = index.isValid() ? PostOfRow(index.row()) : -1;
     if (role != Qt::EditRole || index.column() != 0 || post < 0)
         return false;
+    // The same title again is no change: the date stays and nothing is marked.
+    if (value.toString() == m_feed->GetTitle(post))
+        return true;
     if (!m_feed->SetTitle(post, value.toString()))
         return false;
     RefreshRow(index.row());

@@ -12,6 +12,7 @@
 
 int RunAppTests(int argc, char** argv);
 int RunStartPageTests(int argc, char** argv);
+int RunShellTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     QTemporaryDir home;
@@ -27,5 +28,6 @@ int main(int argc, char** argv) {
     InitAppResources();
     int failures = RunStartPageTests(argc, argv);
     failures += RunAppTests(argc, argv);
+    failures += RunShellTests(argc, argv);
     return failures;
 }

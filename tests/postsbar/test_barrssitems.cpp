@@ -76,7 +76,8 @@ private slots:
     void headerClickOnTitle_sortsByCodeUnit();
     void deleteAfterSort_keepsEveryRowValid();
     void reload_rebuildsRowsFromFeed();
-    void renameInPlace_marksDocumentModified();
+    void renameInPlace_changesOnlyWhatWasTyped_data();
+    void renameInPlace_changesOnlyWhatWasTyped();
     void rowRefreshedWhileRenaming_keepsTypingAndSelection();
     void copyCommands_reachClipboard_data();
     void copyCommands_reachClipboard();
@@ -203,21 +204,44 @@ void TestBarRssItems::reload_rebuildsRowsFromFeed() {
     QCOMPARE(seen, (QSet<int>{0, 1, 2, 3, 4}));
 }
 
-void TestBarRssItems::renameInPlace_marksDocumentModified() {
+void TestBarRssItems::renameInPlace_changesOnlyWhatWasTyped_data() {
+    QTest::addColumn<QString>("keys");
+    // How the box is left: Enter, Escape, or the focus moving elsewhere.
+    QTest::addColumn<int>("leave");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("typed and entered") << u"Renamed"_s << int(Qt::Key_Return) << u"Renamed"_s;
+    QTest::newRow("typed then escaped") << u"Renamed"_s << int(Qt::Key_Escape) << u"b"_s;
+    QTest::newRow("opened and left") << QString() << 0 << u"b"_s;
+    QTest::newRow("opened and entered") << QString() << int(Qt::Key_Return) << u"b"_s;
+    QTest::newRow("typed back to the same") << u"b"_s << int(Qt::Key_Return) << u"b"_s;
+}
+
+void TestBarRssItems::renameInPlace_changesOnlyWhatWasTyped() {
+    QFETCH(QString, keys);
+    QFETCH(int, leave);
+    QFETCH(QString, title);
     Frame f;
     QVERIFY(f.Open(SamplePosts()));
     QTRY_COMPARE(f.doc.GetCurrentPost(), 0);
-    QVERIFY(!f.doc.IsModified());
+    const QString date = f.doc.GetFeed().GetPubDate(0);
     f.doc.OnPostRename();
     auto* editor = f.bar->findChild<QLineEdit*>(u"postTitleEditor"_s);
     QVERIFY(editor);
     QVERIFY(editor->height() >=
             2 * f.bar->ListView()->visualRect(f.bar->Model()->index(0, 0)).height());
-    editor->setText(u"Renamed"_s);
-    QTest::keyClick(editor, Qt::Key_Return);
-    QTRY_COMPARE(f.doc.GetFeed().GetTitle(0), u"Renamed"_s);
-    QVERIFY(f.doc.IsModified());
-    QTRY_COMPARE(f.view.PostsOf(HintTitleChanged), QList<int>{0});
+    QTRY_COMPARE(editor->selectedText(), u"b"_s);
+    QTest::keyClicks(editor, keys);
+    if (leave)
+        QTest::keyClick(editor, Qt::Key(leave));
+    else
+        f.bar->ListView()->setFocus();
+    QTRY_VERIFY(!f.bar->findChild<QLineEdit*>(u"postTitleEditor"_s));
+    QTest::qWait(50);
+    QCOMPARE(f.doc.GetFeed().GetTitle(0), title);
+    const bool renamed = title != u"b"_s;
+    QCOMPARE(f.doc.IsModified(), renamed);
+    QCOMPARE(f.doc.GetFeed().GetPubDate(0) == date, !renamed);
+    QCOMPARE(f.view.PostsOf(HintTitleChanged), renamed ? QList<int>{0} : QList<int>{});
 }
 
 void TestBarRssItems::rowRefreshedWhileRenaming_keepsTypingAndSelection() {

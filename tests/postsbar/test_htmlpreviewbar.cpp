@@ -8,11 +8,14 @@
 #include "postsbar/htmlcodehighlighter.h"
 #include "postsbar/htmlpreviewbar.h"
 
+#include <QClipboard>
 #include <QMainWindow>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+
+#include <pugixml.hpp>
 
 using namespace Qt::StringLiterals;
 
@@ -31,7 +34,20 @@ struct PreviewFrame {
         doc.OpenDocumentFile(path);
         doc.NotifyViews(nullptr, HintSelectPost, 0);
     }
-    QString Shown() const { return preview->CodeEdit()->GetText(); }
+    // The pane as the user reads it, its own line breaks included.
+    QString Shown() const { return preview->CodeEdit()->ShownText(); }
+    // The description in the saved file, read without the program's reader.
+    QString Saved(int post) {
+        if (!doc.DoSave(path))
+            return u"(save failed)"_s;
+        pugi::xml_document xml;
+        if (!xml.load_file(path.toLocal8Bit().constData()))
+            return u"(unreadable)"_s;
+        pugi::xml_node item = xml.child("rss").child("channel").child("item");
+        for (int i = 0; i < post; ++i)
+            item = item.next_sibling("item");
+        return QString::fromUtf8(item.child("description").child_value());
+    }
 
     QTemporaryDir dir;
     FakeUiServices ui;
@@ -63,6 +79,10 @@ private slots:
     void editorChange_refreshesAfterQuietTime();
     void selectAfterEditorChange_showsAtOnce();
     void typing_sendsDescriptionAtOnce();
+    void typing_changesOnlyWhatWasTyped_data();
+    void typing_changesOnlyWhatWasTyped();
+    void cutAndPaste_putsBackThePost();
+    void textNotShownOneForOne_isReadOnly();
     void typing_undoesWordByWord();
     void replaceQuotes_writesBackOnceAndUndoesInOneStep();
     void replaceQuotesWithoutQuotes_beeps();
@@ -77,6 +97,7 @@ private slots:
 void TestHtmlPreviewBar::selectPost_showsCodeWithBreaksOnly() {
     PreviewFrame f;
     QCOMPARE(f.Shown(), u"<P>\nBee \"quoted\"\n</P>"_s);
+    QCOMPARE(f.preview->CodeEdit()->GetText(), u"<P>Bee \"quoted\"</P>"_s);
     QCOMPARE(f.doc.GetFeed().GetDescription(0), u"<P>Bee \"quoted\"</P>"_s);
     QVERIFY(!f.doc.IsModified());
 }
@@ -105,11 +126,107 @@ void TestHtmlPreviewBar::typing_sendsDescriptionAtOnce() {
     edit->moveCursor(QTextCursor::End);
     QTest::keyClicks(edit, u"!"_s);
     QVERIFY(f.doc.IsModified());
-    QCOMPARE(f.doc.GetFeed().GetDescription(0), u"<P>\nBee \"quoted\"\n</P>!"_s);
+    // The line breaks the pane shows for reading never reach the post.
+    QCOMPARE(f.doc.GetFeed().GetDescription(0), u"<P>Bee \"quoted\"</P>!"_s);
     // The preview's own change is not handed back to it: its undo history survives.
     QTest::qWait(1200);
     QVERIFY(edit->document()->isUndoAvailable());
     QCOMPARE(f.Shown(), u"<P>\nBee \"quoted\"\n</P>!"_s);
+    QCOMPARE(f.Saved(0), u"<P>Bee \"quoted\"</P>!"_s);
+}
+
+void TestHtmlPreviewBar::typing_changesOnlyWhatWasTyped_data() {
+    QTest::addColumn<QString>("description");
+    // Line and column of the pane as shown (-1: the line's end), then the keys typed there.
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("expected");
+    const QString pre = u"<p>a</p><pre>x\n  y</pre>"_s;
+    QTest::newRow("end of a pre keeps its breaks") << pre << 3 << -1 << u"!"_s << pre + u"!"_s;
+    QTest::newRow("inside a pre") << pre << 3 << 0 << u"z"_s << u"<p>a</p><pre>x\nz  y</pre>"_s;
+    QTest::newRow("start of a shown line")
+        << u"<P>Bee</P>"_s << 1 << 0 << u"X"_s << u"<P>XBee</P>"_s;
+    QTest::newRow("end of a shown line") << u"<P>Bee</P>"_s << 0 << 3 << u"X"_s << u"<P>XBee</P>"_s;
+    QTest::newRow("enter is a line break of the post")
+        << u"<P>Bee</P>"_s << 1 << 3 << u"\r"_s << u"<P>Bee\n</P>"_s;
+    QTest::newRow("shift+enter too") << u"<P>Bee</P>"_s << 1 << 3 << u"\x01"_s << u"<P>Bee\n</P>"_s;
+    QTest::newRow("backspace over a shown break changes nothing")
+        << u"<P>Bee</P>"_s << 1 << 0 << u"\b"_s << u"<P>Bee</P>"_s;
+    QTest::newRow("break tags in capitals and lower case")
+        << u"a<br>b<BR>c"_s << 2 << 1 << u"!"_s << u"a<br>b<BR>c!"_s;
+    QTest::newRow("no-break space kept")
+        << u"<p>a\u00a0b</p>"_s << 2 << 0 << u"!"_s << u"<p>a\u00a0b!</p>"_s;
+}
+
+void TestHtmlPreviewBar::typing_changesOnlyWhatWasTyped() {
+    QFETCH(QString, description);
+    QFETCH(int, line);
+    QFETCH(int, column);
+    QFETCH(QString, keys);
+    QFETCH(QString, expected);
+    PreviewFrame f;
+    QVERIFY(f.doc.GetFeed().SetDescription(1, description));
+    f.doc.SetModifiedFlag(false);
+    f.doc.NotifyViews(nullptr, HintSelectPost, 1);
+    CHtmlCodeEdit* edit = f.preview->CodeEdit();
+    edit->setFocus();
+    // Walk there as the user would, with the arrow keys over the shown lines.
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    for (int i = 0; i < line; ++i)
+        QTest::keyClick(edit, Qt::Key_Down);
+    QTest::keyClick(edit, column < 0 ? Qt::Key_End : Qt::Key_Home);
+    for (int i = 0; i < column; ++i)
+        QTest::keyClick(edit, Qt::Key_Right);
+    for (QChar c : keys) {
+        if (c == u'\r')
+            QTest::keyClick(edit, Qt::Key_Return);
+        else if (c == u'\x01')
+            QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
+        else if (c == u'\b')
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(edit, QString(c));
+    }
+    QCOMPARE(f.doc.GetFeed().GetDescription(1), expected);
+    QCOMPARE(f.doc.IsModified(), expected != description);
+    QCOMPARE(f.Saved(1), expected);
+}
+
+void TestHtmlPreviewBar::cutAndPaste_putsBackThePost() {
+    PreviewFrame f;
+    CHtmlCodeEdit* edit = f.preview->CodeEdit();
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(f.doc.GetFeed().GetDescription(0), QString());
+    QCOMPARE(QApplication::clipboard()->text(), u"<P>Bee \"quoted\"</P>"_s);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(f.Saved(0), u"<P>Bee \"quoted\"</P><P>Bee \"quoted\"</P>"_s);
+}
+
+void TestHtmlPreviewBar::textNotShownOneForOne_isReadOnly() {
+    PreviewFrame f;
+    // The pane could not hand a CR back as it was: it shows it, untouchable.
+    const QString description = u"<P>a\rb</P>"_s;
+    QVERIFY(f.doc.GetFeed().SetDescription(0, description));
+    f.doc.SetModifiedFlag(false);
+    f.doc.NotifyViews(nullptr, HintSelectPost, 0);
+    CHtmlCodeEdit* edit = f.preview->CodeEdit();
+    edit->setFocus();
+    QTest::keyClicks(edit, u"typed"_s);
+    QCOMPARE(f.doc.GetFeed().GetDescription(0), description);
+    QVERIFY(!f.doc.IsModified());
+    bool enabled = true;
+    for (int id : std::initializer_list<int>{ID_EDIT_PASTE, ID_EDIT_CUT, ID_EDIT_REPLACE_QUOTES}) {
+        QVERIFY(f.preview->commandStatus(id, &enabled, nullptr));
+        QVERIFY(!enabled);
+    }
+    // The next post is editable again.
+    f.doc.NotifyViews(nullptr, HintSelectPost, 1);
+    QTest::keyClicks(edit, u"!"_s);
+    QCOMPARE(f.doc.GetFeed().GetDescription(1), u"!<P>Big B</P>"_s);
 }
 
 void TestHtmlPreviewBar::typing_undoesWordByWord() {
@@ -128,15 +245,16 @@ void TestHtmlPreviewBar::typing_undoesWordByWord() {
 
 void TestHtmlPreviewBar::replaceQuotes_writesBackOnceAndUndoesInOneStep() {
     PreviewFrame f;
-    f.doc.GetFeed().SetDescription(0, u"<a href=\"x\">\"y</a>"_s);
+    f.doc.GetFeed().SetDescription(0, u"<P><a href=\"x\">\"y</a></P>"_s);
     f.doc.NotifyViews(nullptr, HintSelectPost, 0);
     CHtmlCodeEdit* edit = f.preview->CodeEdit();
     QSignalSpy sent(edit, &CHtmlCodeEdit::userChanged);
     QVERIFY(f.preview->handleCommand(ID_EDIT_REPLACE_QUOTES));
     QCOMPARE(sent.count(), 1);
-    QCOMPARE(f.doc.GetFeed().GetDescription(0), u"<a href='x'>'y</a>"_s);
+    QCOMPARE(f.doc.GetFeed().GetDescription(0), u"<P><a href='x'>'y</a></P>"_s);
     edit->undo();
-    QCOMPARE(f.Shown(), u"<a href=\"x\">\"y</a>"_s);
+    QCOMPARE(f.Shown(), u"<P>\n<a href=\"x\">\"y</a>\n</P>"_s);
+    QCOMPARE(f.doc.GetFeed().GetDescription(0), u"<P><a href=\"x\">\"y</a></P>"_s);
     QCOMPARE(f.ui.beeps, 0);
 }
 
