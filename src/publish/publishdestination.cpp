@@ -17,7 +17,8 @@ bool PublishDestination::Parse(const QString& text, const QString& fileName, QSt
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return Fail(error, u"no destination is set"_s);
-    QUrl url(trimmed, QUrl::StrictMode);
+    // Tolerant: a blank typed in a name becomes %20 instead of a refusal.
+    QUrl url(trimmed, QUrl::TolerantMode);
     if (!url.isValid() || url.scheme().isEmpty())
         return Fail(error, u"not a valid URL: "_s + trimmed);
     const QString scheme = url.scheme().toLower();

@@ -82,8 +82,11 @@ PublishResult Publisher::publish(const QByteArray& feedBytes, const PublishDesti
         if (!withLogin(
                 [&] { return server.stat(file.remote, size, modified, missing) || missing; }))
             return Failed(server);
-        const bool same =
-            !missing && size == file.size && (!modified.isValid() || modified >= file.modified);
+        // Servers keep whole seconds: a copy made in the same second as the
+        // local file's last change is as new as it.
+        const bool same = !missing && size == file.size &&
+                          (!modified.isValid() ||
+                           modified.toSecsSinceEpoch() >= file.modified.toSecsSinceEpoch());
         if (same)
             ++result.mediaUnchanged;
         else

@@ -289,7 +289,11 @@ bool RemoteServer::stat(const QUrl& remote, qint64& size, QDateTime& modified, b
     curl_easy_setopt(d->curl, CURLOPT_FILETIME, 1L);
     const bool ok = run(u"cannot look at"_s, remote, {200});
     if (!ok) {
-        if (d->isHttp() ? d->responseCode() == 404 : d->lastCode == CURLE_REMOTE_FILE_NOT_FOUND) {
+        // An FTP server that cannot enter the file's folder has no such file
+        // either; the upload then makes the folder or says why it cannot.
+        if (d->isHttp() ? d->responseCode() == 404
+                        : d->lastCode == CURLE_REMOTE_FILE_NOT_FOUND ||
+                              (d->isFtp() && d->lastCode == CURLE_REMOTE_ACCESS_DENIED)) {
             missing = true;
             m_failure = Failure::None;
             m_error.clear();
