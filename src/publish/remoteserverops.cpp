@@ -96,7 +96,10 @@ bool RemoteServer::run(const QString& action, const QUrl& url,
         reason = QString::fromUtf8(curl_easy_strerror(rc));
     if (d->sinkOverflow)
         reason = u"the file is larger than expected"_s;
-    if (!reply.isEmpty() && !reason.contains(reply))
+    // Only a refusal explains a failure; "234 AUTH SSL successful" before a
+    // certificate problem would only mislead.
+    const bool refusal = reply.startsWith(u'4') || reply.startsWith(u'5');
+    if (refusal && !reason.contains(reply))
         reason += u" (the server said: "_s + reply + u')';
     return fail(rc == CURLE_LOGIN_DENIED ? Failure::Login : Failure::Other, where + reason);
 }
