@@ -1,4 +1,4 @@
-#include "app/animateddialog.h"
+#include "htmlui/animateddialog.h"
 
 #include <QGuiApplication>
 #include <QLayout>
