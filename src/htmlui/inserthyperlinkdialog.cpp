@@ -9,6 +9,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -276,6 +277,24 @@ void InsertHyperlinkDialog::updateButtons() {
 void InsertHyperlinkDialog::showMessage(const QString& text) {
     m_message->setText(text);
     m_message->show();
+    fitHeight();
+}
+
+void InsertHyperlinkDialog::onUnfolded() {
+    fitHeight();
+}
+
+void InsertHyperlinkDialog::fitHeight() {
+    // The wrapped message needs more height at this width than the layout's
+    // minimum tells; without this the fields would be squeezed to make room.
+    QLayout* box = layout();
+    if (!box || isUnfolding())
+        return;
+    box->activate();
+    const int needed = box->hasHeightForWidth() ? box->totalHeightForWidth(width())
+                                                : box->totalMinimumSize().height();
+    if (height() < needed)
+        resize(width(), needed);
 }
 
 void InsertHyperlinkDialog::accept() {

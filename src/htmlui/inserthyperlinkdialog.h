@@ -57,6 +57,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void onUnfolded() override;
 
 private:
     void urlEdited(const QString& text);
@@ -64,6 +65,7 @@ private:
     void visitUrl();
     void updateButtons();
     void showMessage(const QString& text);
+    void fitHeight();
 
     WebSiteTitleCache* m_titles;
     LinkInfo m_info;

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -168,6 +169,9 @@ void TestInsertHyperlinkDialog::refusedUrl_keepsDialogOpenWithMessage() {
     QVERIFY(dialog.isVisible());
     QVERIFY(dialog.messageLabel()->isVisible());
     QCOMPARE(dialog.messageLabel()->text(), RefusedUrlMessage());
+    // The dialog grows for the message instead of squeezing its fields.
+    QTRY_VERIFY(dialog.height() >= dialog.layout()->minimumSize().height());
+    QTRY_VERIFY(dialog.urlEdit()->height() >= dialog.urlEdit()->minimumSizeHint().height());
     // The address is selected, so typing a good one replaces it.
     QTest::keyClicks(dialog.urlEdit(), u"https://a.example/ok"_s);
     QVERIFY(!dialog.messageLabel()->isVisible());
@@ -225,12 +229,13 @@ void TestInsertHyperlinkDialog::typingPageUrl_fillsTitleAfterPause_thenAnswersFr
 
 void TestInsertHyperlinkDialog::titleArrival_forAnotherUrl_isIgnored() {
     InsertHyperlinkDialog dialog(nullptr, m_cache.get());
+    QSignalSpy arrived(m_cache.get(), &WebSiteTitleCache::titleArrived);
     dialog.open();
     QTest::keyClicks(dialog.urlEdit(), m_server->url(u"/other.html"_s));
-    // The user goes on typing before the title is back: it is not this page's.
-    QTRY_COMPARE_WITH_TIMEOUT(m_cache->fetchesStarted(), 1, 5000);
+    // The lookup starts after the pause; the user goes on typing before its
+    // answer is handled, so the title is not this address's any more.
+    QVERIFY(QTest::qWaitFor([&] { return m_cache->fetchesStarted() == 1; }, 5000));
     QTest::keyClicks(dialog.urlEdit(), u"x"_s);
-    QSignalSpy arrived(m_cache.get(), &WebSiteTitleCache::titleArrived);
     QTRY_COMPARE_WITH_TIMEOUT(arrived.size(), 1, 20000);
     QVERIFY(dialog.titleEdit()->text().isEmpty());
 }
