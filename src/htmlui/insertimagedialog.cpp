@@ -148,7 +148,6 @@ void InsertImageDialog::rebuildSample() {
             sample.setAttribute(name, *value);
     }
     page->element(u"#message"_s).setText(accepted ? QString() : RefusedUrlMessage());
-    m_tag = BuildImageTag(texts);
     m_refit.start();
 }
 

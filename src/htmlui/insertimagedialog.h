@@ -16,7 +16,8 @@ public:
     // Shows the page modally: ResultClose when confirmed, ResultCancel when
     // cancelled, closed or when the page is missing.
     int run();
-    // The record and the tag as confirmed (the record handed in until then).
+    // The record and the tag as confirmed (until then the record handed in
+    // and no tag).
     ImageInfo imageInfo() const { return m_info; }
     QString imageTag() const { return m_tag; }
 

@@ -205,6 +205,7 @@ void TestInsertImageDialog::refusedSource_staysOpenAndCancelKeepsRecord() {
     QVERIFY(stayedOpen);
     QCOMPARE(dialog.imageInfo().src, picture());
     QCOMPARE(dialog.imageInfo().alt, u"kept"_s);
+    QVERIFY(dialog.imageTag().isEmpty());
 }
 
 void TestInsertImageDialog::suggestedSource_data() {
