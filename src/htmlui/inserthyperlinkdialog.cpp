@@ -156,7 +156,6 @@ bool InsertHyperlinkDialog::editLink(LinkInfo& info, int mode, QWidget* parent) 
 
 void InsertHyperlinkDialog::setLinkInfo(const LinkInfo& info, int mode) {
     m_info = info;
-    m_mode = mode;
     m_url->setText(info.url);
     m_title->setText(info.title);
     m_text->setText(info.text);

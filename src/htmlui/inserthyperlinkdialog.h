@@ -69,7 +69,6 @@ private:
 
     WebSiteTitleCache* m_titles;
     LinkInfo m_info;
-    int m_mode = TextReadOnly;
     bool m_initialised = false;
     // Runs the lookup once the user has paused typing the address.
     QTimer m_urlPause;
