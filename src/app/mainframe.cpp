@@ -4,8 +4,10 @@
 #include "app/desktopuiservices.h"
 #include "app/startpage.h"
 #include "document/rsseditdoc.h"
+#include "htmlui/inserthyperlinkdialog.h"
 #include "platform/identity.h"
 #include "platform/settingsfile.h"
+#include "web/websitetitlecache.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -59,6 +61,14 @@ CMainFrame::CMainFrame(DesktopUiServices* ui, QWidget* parent)
         else
             statusBar()->showMessage(text);
     });
+
+    // A fetched title is stored by the cache, then offered to the Insert
+    // Hyperlink dialog of the feed window (the dialog, not the window, is active).
+    connect(&WebSiteTitleCache::instance(), &WebSiteTitleCache::titleArrived, this,
+            [this](const QString& url, const QString& title) {
+                if (m_mdi->currentSubWindow())
+                    InsertHyperlinkDialog::deliverTitle(url, title);
+            });
 
     createActions();
     createMenus();
