@@ -207,7 +207,11 @@ CChildFrame* CMainFrame::addChildFrame(std::unique_ptr<CRSSEditDoc> doc) {
 }
 
 bool CMainFrame::saveModified(CRSSEditDoc* doc) {
-    if (!doc || !doc->IsModified())
+    if (!doc)
+        return true;
+    // Keys typed just before the close count: the editor hands them over first.
+    doc->StorePendingEdits();
+    if (!doc->IsModified())
         return true;
     QString name = doc->GetPathName().isEmpty() ? doc->GetTitle() : doc->GetPathName();
     switch (m_ui->AskSaveChanges(QDir::toNativeSeparators(name))) {
