@@ -16,6 +16,8 @@
     const END_SELECTION = "<!--EndSelection-->";
     const BLOCKS = ["p", "h1", "h2", "h3", "h4", "h5", "h6", "pre", "li", "div", "blockquote",
                     "address", "dd", "dt", "td", "th"];
+    // A post this long (characters of HTML) is drawn only near the screen.
+    const LONG_POST = 200000;
     // Prefix that keeps a post's meta http-equiv from acting.
     const DEFUSED = "x-orvan-inert-";
 
@@ -25,172 +27,17 @@
     let doc = null;
     let body = null;
     let title = null;
-    // The body keeps its caret while the focus is elsewhere, as a text editor does.
-    let lastRange = null;
+    // The post's selection and DOM helpers (selection.js), made on attaching.
+    let sel = null;
+    let inside, elementOf, closestIn, unwrap, rename, pathOf, nodeAt, documentOf, liveRange,
+        bodyRange, select, saveSelection, restoreSelection, textOffset, textNodesIn,
+        currentObjects, caretElement, bodyFocused;
     let undoStack = null;
     let edit = null;
     // The number of the last change of the body, and of the last one whose
     // HTML went to C++ (or came from it).
     let version = 0;
     let takenVersion = 0;
-
-    // --- small DOM helpers ---------------------------------------------------
-
-    function inside(node, root) {
-        return !!node && !!root && (node === root || root.contains(node));
-    }
-
-    function elementOf(node) {
-        return node && node.nodeType === 1 ? node : node ? node.parentElement : null;
-    }
-
-    function closestIn(node, tags) {
-        for (let n = elementOf(node); n && n !== body; n = n.parentElement)
-            if (tags.includes(n.localName)) return n;
-        return null;
-    }
-
-    function unwrap(el) {
-        const parent = el.parentNode;
-        while (el.firstChild) parent.insertBefore(el.firstChild, el);
-        parent.removeChild(el);
-    }
-
-    function rename(el, tag) {
-        const n = doc.createElement(tag);
-        while (el.firstChild) n.appendChild(el.firstChild);
-        el.parentNode.replaceChild(n, el);
-        return n;
-    }
-
-    function pathOf(node, root) {
-        const path = [];
-        for (let n = node; n && n !== root; n = n.parentNode)
-            path.unshift(Array.prototype.indexOf.call(n.parentNode.childNodes, n));
-        return path;
-    }
-
-    function nodeAt(root, path) {
-        let n = root;
-        for (const i of path) {
-            if (!n || !n.childNodes || i < 0 || i >= n.childNodes.length) return null;
-            n = n.childNodes[i];
-        }
-        return n;
-    }
-
-    function documentOf(root) {
-        return root === body ? doc : document;
-    }
-
-    // --- selection ------------------------------------------------------------
-
-    function liveRange(root) {
-        const sel = documentOf(root).getSelection();
-        if (!sel || sel.rangeCount === 0) return null;
-        const r = sel.getRangeAt(0);
-        return inside(r.startContainer, root) && inside(r.endContainer, root) ? r : null;
-    }
-
-    // The body's selection: the live one while it is in the body, else the last one.
-    function bodyRange() {
-        const r = liveRange(body);
-        if (r) return r;
-        if (lastRange && inside(lastRange.startContainer, body)
-            && inside(lastRange.endContainer, body))
-            return lastRange;
-        return null;
-    }
-
-    function select(range) {
-        const sel = doc.getSelection();
-        sel.removeAllRanges();
-        sel.addRange(range);
-        lastRange = range.cloneRange();
-    }
-
-    function saveSelection(root) {
-        const r = root === body ? bodyRange() : liveRange(root);
-        if (!r) return null;
-        return { sp: pathOf(r.startContainer, root), so: r.startOffset,
-                 ep: pathOf(r.endContainer, root), eo: r.endOffset };
-    }
-
-    function restoreSelection(root, saved) {
-        const d = documentOf(root);
-        const r = d.createRange();
-        const s = saved && nodeAt(root, saved.sp);
-        const e = saved && nodeAt(root, saved.ep);
-        try {
-            if (!s || !e) throw new Error("gone");
-            r.setStart(s, saved.so);
-            r.setEnd(e, saved.eo);
-        } catch (err) {
-            r.selectNodeContents(root);
-            r.collapse(false);
-        }
-        if (root === body) {
-            lastRange = r.cloneRange();
-            if (bodyFocused()) select(r);
-        } else if (document.activeElement === root) {
-            const sel = document.getSelection();
-            sel.removeAllRanges();
-            sel.addRange(r);
-        }
-    }
-
-    // The text offset of a point in the body. A caret in text (the common
-    // case, typing) is counted node by node without building the text.
-    function textOffset(container, offset) {
-        if (container.nodeType === 3) {
-            let count = offset;
-            const walker = doc.createTreeWalker(body, NodeFilter.SHOW_TEXT);
-            for (let n = walker.nextNode(); n && n !== container; n = walker.nextNode())
-                count += n.length;
-            return count;
-        }
-        const r = doc.createRange();
-        r.setStart(body, 0);
-        try { r.setEnd(container, offset); } catch (e) { return 0; }
-        return r.toString().length;
-    }
-
-    function textNodesIn(range) {
-        const root = range.commonAncestorContainer;
-        const out = [];
-        if (root.nodeType === 3) return [root];
-        const walker = doc.createTreeWalker(root, NodeFilter.SHOW_TEXT);
-        for (let n = walker.nextNode(); n; n = walker.nextNode())
-            if (range.intersectsNode(n)) out.push(n);
-        return out;
-    }
-
-    // The element the caret stands in: an element the selection holds alone
-    // (an image), else the element around the selection's start.
-    function caretElement(range) {
-        if (!range) return null;
-        const c = range.startContainer;
-        if (c === range.endContainer && c.nodeType === 1
-            && range.endOffset - range.startOffset === 1) {
-            const only = c.childNodes[range.startOffset];
-            if (only && only.nodeType === 1) return only;
-        }
-        if (c.nodeType === 1 && range.collapsed && c.childNodes[range.startOffset]
-            && c.childNodes[range.startOffset].localName === "img")
-            return c.childNodes[range.startOffset];
-        return elementOf(c);
-    }
-
-    function currentObjects() {
-        const list = [];
-        for (let n = caretElement(bodyRange()); n && n !== body && inside(n, body); n = n.parentElement)
-            list.unshift(n);
-        return list;
-    }
-
-    function bodyFocused() {
-        return document.activeElement === frame;
-    }
 
     // --- change reporting -----------------------------------------------------
 
@@ -211,9 +58,10 @@
         const inField = focused && focused.localName === "input";
         const sel = (inBody ? doc : document).getSelection();
         const hasSel = !!sel && sel.rangeCount > 0 && !sel.isCollapsed;
-        const range = r ? [textOffset(r.startContainer, r.startOffset),
-                           r.collapsed ? -1 : textOffset(r.endContainer, r.endOffset)] : null;
-        if (range && range[1] < 0) range[1] = range[0];
+        // Offsets are counted only for a selection: a caret's offset would cost
+        // a walk through the post on every key.
+        const range = r && !r.collapsed ? [textOffset(r.startContainer, r.startOffset),
+                                           textOffset(r.endContainer, r.endOffset)] : null;
         return {
             canUndo: inField ? 1 : (undoStack.canUndo() ? 1 : 0),
             canRedo: inField ? 1 : (undoStack.canRedo() ? 1 : 0),
@@ -225,6 +73,7 @@
             objects: objects.map((el) => el.localName),
             attributes: objects.map(attributesOf),
             selection: range,
+            caret: r && r.collapsed ? 1 : 0,
             selectionText: r && !r.collapsed ? r.toString() : "",
             selectionFragment: selectedHtml(),
             focus: focused && focused !== document.body ? focused.id || "" : "",
@@ -324,12 +173,14 @@
     // Replaces the body with HTML that came from C++: nothing of it is left to take.
     function setBody(html, keepUndo) {
         if (keepUndo) undoStack.record(body, "set"); else undoStack.reset();
+        const text = html === undefined || html === null ? "" : String(html);
         const t = doc.createElement("template");
-        t.innerHTML = html === undefined || html === null ? "" : String(html);
+        t.innerHTML = text;
         defuse(t.content);
         body.replaceChildren(t.content);
+        body.classList.toggle("long", text.length > LONG_POST);
         post.switchOff(body);
-        lastRange = null;
+        sel.forget();
         takenVersion = version;
         publish();
     }
@@ -363,7 +214,7 @@
     function focusBody() {
         frame.focus();
         body.focus();
-        if (lastRange) select(lastRange);
+        if (sel.last()) select(sel.last());
     }
 
     function focusedEditor() {
@@ -551,7 +402,7 @@
 
     function onSelectionChange() {
         const r = liveRange(body);
-        if (r) lastRange = r.cloneRange();
+        if (r) sel.remember(r);
         publish();
         if (r) orvan.raise(orvan.EVENT.UI_STATE_CHANGED, host, undefined, "richtext");
     }
@@ -591,6 +442,10 @@
             doc = post.doc;
             body = post.body;
             title = document.getElementById("div_title");
+            sel = window.orvanSelection({ doc, body, frame });
+            ({ inside, elementOf, closestIn, unwrap, rename, pathOf, nodeAt, documentOf, liveRange,
+               bodyRange, select, saveSelection, restoreSelection, textOffset, textNodesIn,
+               currentObjects, caretElement, bodyFocused } = sel);
             undoStack = window.orvanUndoStack({ body, title, saveSelection, restoreSelection, changed });
             edit = window.orvanRichEdit({
                 doc, body, BLOCKS, bodyRange, record: undoStack.record, changed, select, textOffset,
