@@ -1,11 +1,16 @@
 // The link and author fields of the face: an editable text field with a list
 // of choices. A drop-down marked data-choices="host" asks the program for its
 // choices each time it opens (one message however long the list), so a feed
-// of any size costs nothing until the list is wanted.
+// of any size costs nothing until the list is wanted, and draws only the
+// choices the popup shows (a feed's links may be a hundred thousand).
 "use strict";
 
 (function () {
     const orvan = window.orvan;
+    // The height of one choice in the popup, as face.css draws it.
+    const ITEM_HEIGHT = 24;
+    // Choices drawn beyond each edge of the popup, so scrolling shows no gap.
+    const SPARE = 8;
 
     function mark(el, on, attr) {
         if (on === el.hasAttribute(attr)) return;
@@ -17,6 +22,7 @@
     }
 
     function optionTexts(drop) {
+        if (drop.choices) return drop.choices.slice();
         return Array.from(drop.querySelectorAll("popup > option"), textOf);
     }
 
@@ -25,8 +31,39 @@
         if (drop.classList.contains("open")) markSelected(drop);
     }
 
+    // Draws the choices the popup shows now, over a room as tall as all of them.
+    function drawChoices(drop) {
+        const popup = drop.querySelector("popup");
+        const room = popup.querySelector(".choices");
+        if (!room || !drop.choices) return;
+        const value = drop.querySelector("input").value;
+        const first = Math.max(0, Math.floor(popup.scrollTop / ITEM_HEIGHT) - SPARE);
+        const last = Math.min(drop.choices.length,
+                              first + Math.ceil(popup.clientHeight / ITEM_HEIGHT) + 2 * SPARE);
+        const fragment = document.createDocumentFragment();
+        for (let i = first; i < last; i++) {
+            const o = document.createElement("option");
+            o.textContent = drop.choices[i];
+            o.style.top = i * ITEM_HEIGHT + "px";
+            if (drop.choices[i] === value) o.setAttribute("selected", "");
+            fragment.appendChild(o);
+        }
+        room.replaceChildren(fragment);
+    }
+
     function markSelected(drop) {
         const text = drop.querySelector("input").value;
+        if (drop.choices) {
+            const popup = drop.querySelector("popup");
+            const index = drop.choices.indexOf(text);
+            if (index >= 0) {
+                const top = index * ITEM_HEIGHT;
+                if (top < popup.scrollTop || top + ITEM_HEIGHT > popup.scrollTop + popup.clientHeight)
+                    popup.scrollTop = Math.max(0, top - popup.clientHeight / 2);
+            }
+            drawChoices(drop);
+            return;
+        }
         let shown = null;
         for (const o of drop.querySelectorAll("popup > option")) {
             const on = textOf(o) === text;
@@ -55,16 +92,20 @@
     function setChoices(drop, texts) {
         if (!drop.builtIn) drop.builtIn = optionTexts(drop);
         const seen = new Set();
-        const fragment = document.createDocumentFragment();
+        const list = [];
         for (const text of drop.builtIn.concat(texts || [])) {
             const t = text === undefined || text === null ? "" : String(text);
             if (!t || seen.has(t)) continue;
             seen.add(t);
-            const o = document.createElement("option");
-            o.textContent = t;
-            fragment.appendChild(o);
+            list.push(t);
         }
-        drop.querySelector("popup").replaceChildren(fragment);
+        drop.choices = list;
+        const room = document.createElement("div");
+        room.className = "choices";
+        room.style.height = list.length * ITEM_HEIGHT + "px";
+        const popup = drop.querySelector("popup");
+        popup.replaceChildren(room);
+        popup.scrollTop = 0;
     }
 
     orvan.EVENT_POPUP_REQUEST = 7;
@@ -89,6 +130,12 @@
                 if (drop.classList.contains("open")) drop.classList.remove("open"); else open(drop);
             });
             popup.addEventListener("mousedown", (ev) => ev.preventDefault());
+            let drawing = false;
+            popup.addEventListener("scroll", () => {
+                if (drawing || !drop.choices) return;
+                drawing = true;
+                requestAnimationFrame(() => { drawing = false; drawChoices(drop); });
+            });
             popup.addEventListener("click", (ev) => {
                 const o = ev.target.closest("option");
                 if (!o || input.readOnly) return;
