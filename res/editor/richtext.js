@@ -204,10 +204,12 @@
 
     // --- editing operations (richedit.js) ------------------------------------------
 
-    function toggleSpan(tag) { return edit ? edit.toggleSpan(tag) : false; }
-    function setBlock(path) { return edit ? edit.setBlock(path) : false; }
-    function indent(more) { return edit ? edit.indent(more) : false; }
-    function insertHtml(html) { return edit ? edit.insertHtml(html) : false; }
+    // Nothing changes the post while the face is read-only or shows no post.
+    function editable() { return !!body && body.isContentEditable; }
+    function toggleSpan(tag) { return edit && editable() ? edit.toggleSpan(tag) : false; }
+    function setBlock(path) { return edit && editable() ? edit.setBlock(path) : false; }
+    function indent(more) { return edit && editable() ? edit.indent(more) : false; }
+    function insertHtml(html) { return edit && editable() ? edit.insertHtml(html) : false; }
 
     // --- clipboard and the focused editor -----------------------------------------
 
@@ -235,6 +237,7 @@
     }
 
     function historyStep(forward) {
+        if (!editable()) return 0;
         const target = focusedEditor();
         if (target.localName === "input") return document.execCommand(forward ? "redo" : "undo") ? 1 : 0;
         return forward ? undoStack.redo() : undoStack.undo();
@@ -495,6 +498,7 @@
                     ? attributesOf(list[index]) : null;
             },
             setCurrentObjectAttributes(el, index, map) {
+                if (!editable()) return false;
                 const list = currentObjects();
                 if (!Number.isInteger(index) || index < 0 || index >= list.length) return false;
                 const target = list[index];

@@ -129,6 +129,10 @@ private slots:
             clickOn(m_view.get(), field);
             typeKeys(m_view.get(), u"zz"_s);
         }
+        // Nor do the editing commands and their keys.
+        pressKey(m_view.get(), Qt::Key_B, Qt::ControlModifier);
+        m_view->handleCommand(ID_FORMAT_UL_LIST);
+        m_view->InsertHtml(u"<b>zz</b>"_s);
         m_doc->NotifyViews(nullptr, HintStorePost, 1);
         QVERIFY(!m_doc->IsModified());
         QCOMPARE(m_doc->GetFeed().GetTitle(1), title);
