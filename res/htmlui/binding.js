@@ -77,9 +77,8 @@
     let results = [];
     const states = {};
 
-    // Keys seen, and those waiting for a count (see orvan.keysSeen).
-    let keys = 0;
-    let keyWaiters = [];
+    // Keys seen, and the answers waiting for a count (see orvan.keysSeen).
+    let keys = 0, keyWaiters = [];
 
     const orvan = {
         behaviours: {},
