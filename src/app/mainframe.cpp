@@ -217,7 +217,15 @@ CChildFrame* CMainFrame::addChildFrame(std::unique_ptr<CRSSEditDoc> doc) {
 }
 
 bool CMainFrame::saveModified(CRSSEditDoc* doc) {
-    if (!doc || !doc->IsModified())
+    if (!doc)
+        return true;
+    // Keys typed just before the close count: when none has reached the
+    // document yet, the editor hands them over before it is asked. (A
+    // modified feed is asked about at once, so a key pressed right after the
+    // close answers the question; saving then takes every key typed.)
+    if (!doc->IsModified())
+        doc->StorePendingEdits();
+    if (!doc->IsModified())
         return true;
     QString name = doc->GetPathName().isEmpty() ? doc->GetTitle() : doc->GetPathName();
     switch (m_ui->AskSaveChanges(QDir::toNativeSeparators(name))) {

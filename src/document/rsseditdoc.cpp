@@ -186,6 +186,23 @@ bool CRSSEditDoc::OnSaveDocument(const QString& path) {
     return true;
 }
 
+void CRSSEditDoc::StorePendingEdits() {
+    StoreCurrentPost(nullptr, HintStorePost);
+}
+
+int CRSSEditDoc::FindPost(pugi::xml_node item, int hint) const {
+    if (!item)
+        return -1;
+    const int count = m_feed.GetPostCount();
+    if (hint >= 0 && hint < count && m_feed.GetItemNode(hint) == item)
+        return hint;
+    for (int i = 0; i < count; ++i) {
+        if (m_feed.GetItemNode(i) == item)
+            return i;
+    }
+    return -1;
+}
+
 bool CRSSEditDoc::OpenDocumentFile(const QString& path) {
     if (!OnOpenDocument(path))
         return false;

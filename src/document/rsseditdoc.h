@@ -70,6 +70,10 @@ public:
     // Stores the editor's edits, backs up a file saved under its own path, and
     // writes the tree. A failure leaves the document modified.
     bool OnSaveDocument(const QString& path);
+    // Asks the views to store every edit they show that the document does not
+    // have yet (the editor waits for its page), so IsModified and a save see
+    // everything typed so far. Call it before asking whether to save.
+    void StorePendingEdits();
     // OnOpenDocument, then the path name on success.
     bool OpenDocumentFile(const QString& path);
     // OnSaveDocument, then the path name on success (Save and Save As).
@@ -83,6 +87,9 @@ public:
     int GetPostCount() const { return m_feed.GetPostCount(); }
     // -1 for none.
     int GetCurrentPost() const { return m_currentPost; }
+    // The index of the post whose item element this is, -1 when it is no
+    // longer in the feed; hint is where it was last seen (checked first).
+    int FindPost(pugi::xml_node item, int hint = -1) const;
     PostSortMode GetSortMode() const { return m_sortMode; }
     // Stores the mode without telling anyone (a column header click notifies itself).
     void SetSortMode(PostSortMode mode) { m_sortMode = mode; }

@@ -103,12 +103,18 @@ bool CRSSEditDoc::OnFileReload() {
             return false;
         }
     }
+    // Keys still on their way to the editor must land before the tree they
+    // were typed into goes, not in the post shown after the reload.
+    StorePendingEdits();
     const int remembered = m_currentPost;
     const QString path = m_pathName;
     DeleteContents();
     const bool loaded = OnOpenDocument(path);
+    // Back must never reach a post the file no longer has.
+    m_history.KeepBelow(m_feed.GetPostCount());
     // A file that now holds fewer posts shows its last one.
-    NotifyViews(nullptr, HintSelectPost, qMin(remembered, m_feed.GetPostCount() - 1));
+    if (m_feed.GetPostCount() > 0)
+        NotifyViews(nullptr, HintSelectPost, qMin(remembered, m_feed.GetPostCount() - 1));
     return loaded;
 }
 

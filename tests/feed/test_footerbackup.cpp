@@ -44,18 +44,40 @@ private slots:
     void applyPostFooter_keepsExactlyOneFooter_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("body");
-        const QString old = QStringLiteral("<p name=\"ADV\">old v0.9</p>");
+        // A footer of an older version, as the browser writes it back.
+        const QString old = QStringLiteral(
+            "<p name=\"ADV\"><a href=\"https://www.orvan.example/home_orvan.php\" "
+            "target=\"_blank\"><img src=\"x.png\"><font color=\"maroon\">&nbsp;<code>This post "
+            "created by Orvan</code> v0.9</font></a></p>");
         QTest::newRow("empty") << QString() << QString();
         QTest::newRow("one word") << QStringLiteral("word") << QStringLiteral("word");
         QTest::newRow("old footer") << QStringLiteral("text<BR>") + old << QStringLiteral("text");
+        QTest::newRow("current footer")
+            << QStringLiteral("text<BR>") + MakePostFooter() << QStringLiteral("text");
         QTest::newRow("capital tag")
-            << QStringLiteral("text<br><P NAME=\"ADV\">x</P>") << QStringLiteral("text");
+            << QStringLiteral("text<br><P NAME=ADV><A HREF=x>THIS POST CREATED BY ORVAN</A></P>")
+            << QStringLiteral("text");
         QTest::newRow("only footer") << old << QString();
         QTest::newRow("two footers")
             << QStringLiteral("a<BR>") + old + QStringLiteral("b<BR>") + old
             << QStringLiteral("ab");
         QTest::newRow("unclosed start")
             << QStringLiteral("a<p name=\"ADV\">b") << QStringLiteral("a<p name=\"ADV\">b");
+        // What the user typed into or after the footer stays, before the new footer.
+        QTest::newRow("typed inside footer paragraph")
+            << QStringLiteral("a<br>") +
+                   QString(old).replace(QStringLiteral("</a></p>"), QStringLiteral("</a>typed</p>"))
+            << QStringLiteral("a<p>typed</p>");
+        QTest::newRow("typed after footer")
+            << QStringLiteral("a<br>") + old + QStringLiteral("<p>after</p>")
+            << QStringLiteral("a<p>after</p>");
+        QTest::newRow("paragraph split off the footer")
+            << QStringLiteral("a<br>") + old + QStringLiteral("<p name=\"ADV\">split</p>")
+            << QStringLiteral("a<p name=\"ADV\">split</p>");
+        QTest::newRow("other attributes beside the name")
+            << QStringLiteral("a<p class=\"x\" name='ADV'><a href=\"y\">This post created by "
+                              "Orvan</a>&nbsp;<br></p>")
+            << QStringLiteral("a");
     }
     void applyPostFooter_keepsExactlyOneFooter() {
         QFETCH(QString, text);
@@ -67,7 +89,7 @@ private slots:
         }
         QCOMPARE(stored, body + QStringLiteral("<BR>") + MakePostFooter());
         // Storing again and again changes nothing: no breaks pile up.
-        if (!body.contains(QLatin1String("ADV")))
+        if (!body.contains(QLatin1String("name=\"ADV\">b")))
             QCOMPARE(ApplyPostFooter(ApplyPostFooter(stored)), stored);
     }
 
