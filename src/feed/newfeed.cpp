@@ -39,7 +39,8 @@ bool CRssFeed::CreateNewFeed(const NewFeedInfo& info) {
     for (const auto& field : fields) {
         pugi::xml_node element = channel.append_child(field[0].toUtf8().constData());
         if (element)
-            element.append_child(pugi::node_pcdata).set_value(field[1].toUtf8().constData());
+            element.append_child(pugi::node_pcdata)
+                .set_value(XmlAllowedText(field[1]).toUtf8().constData());
     }
     RebuildIndex();
     return AddPost();

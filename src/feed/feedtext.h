@@ -1,0 +1,66 @@
+// How a field's text is read from the tree and shown on one line.
+#pragma once
+
+#include <pugixml.hpp>
+#include <string>
+
+namespace feedtext {
+
+inline bool IsTextNode(const pugi::xml_node& node) {
+    const pugi::xml_node_type type = node.type();
+    return type == pugi::node_pcdata || type == pugi::node_cdata;
+}
+
+// The text of an element: all its text and CDATA, in order, with that of
+// the elements inside it. The usual single text child is returned without a
+// copy; otherwise the pieces are joined in scratch. "" for a null element.
+inline const char* ElementText(const pugi::xml_node& element, std::string& scratch) {
+    const pugi::xml_node first = element.first_child();
+    if (!first)
+        return "";
+    if (!first.next_sibling() && IsTextNode(first))
+        return first.value();
+    scratch.clear();
+    pugi::xml_node node = first;
+    for (;;) {
+        if (IsTextNode(node))
+            scratch += node.value();
+        if (pugi::xml_node child = node.first_child()) {
+            node = child;
+            continue;
+        }
+        while (node != element && !node.next_sibling())
+            node = node.parent();
+        if (node == element)
+            break;
+        node = node.next_sibling();
+    }
+    return scratch.c_str();
+}
+
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Copies text as one line: white space at both ends dropped, each inner run
+// of it one blank. to needs room for length bytes; returns the end.
+inline char* CopyOneLine(char* to, const char* text, size_t length) {
+    const char* p = text;
+    const char* end = text + length;
+    while (p < end && IsBlank(*p))
+        ++p;
+    while (p < end) {
+        const char c = *p++;
+        if (!IsBlank(c)) {
+            *to++ = c;
+            continue;
+        }
+        while (p < end && IsBlank(*p))
+            ++p;
+        if (p < end)
+            *to++ = ' ';
+    }
+    return to;
+}
+
+} // namespace feedtext

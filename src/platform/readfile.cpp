@@ -1,0 +1,61 @@
+#include "platform/readfile.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+QString SystemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool ReadRegularFile(const QString& path, size_t padding, FileBytes& out, QString& error) {
+    const QByteArray native = QFile::encodeName(path);
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        error = errno == EISDIR ? QStringLiteral("is a directory") : SystemReason(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = SystemReason(errno);
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? QStringLiteral("is a directory")
+                                      : QStringLiteral("not a regular file");
+        ::close(fd);
+        return false;
+    }
+    const auto size = static_cast<size_t>(info.st_size);
+    out.data.reset(new (std::nothrow) char[size + padding + 1]);
+    if (!out.data) {
+        error = SystemReason(ENOMEM);
+        ::close(fd);
+        return false;
+    }
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, out.data.get() + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = SystemReason(errno);
+            ::close(fd);
+            out.data.reset();
+            return false;
+        }
+        // A file that shrank while it was read ends where the reading did.
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    out.size = done;
+    std::memset(out.data.get() + done, 0, padding + 1);
+    return true;
+}
