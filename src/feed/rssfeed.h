@@ -3,6 +3,8 @@
 // survives a load and a save untouched.
 #pragma once
 
+#include "platform/fileidentity.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -37,13 +39,16 @@ public:
     // tree, and error (when given) says why: the system's reason, "not a
     // regular file", "not well-formed XML (line L, column C): ...", or the
     // encoding name that is not known. The file is read once, whatever happens.
-    bool LoadFile(const QString& path, QString* error = nullptr);
+    // state, when given, receives the identity and hash of the bytes read.
+    bool LoadFile(const QString& path, QString* error = nullptr, FileState* state = nullptr);
     bool LoadFromMemory(const QByteArray& bytes, QString* error = nullptr);
 
     // Writing. SaveFile replaces the target atomically; it keeps the
     // byte-order mark, encoding and line ends the tree was loaded with.
     // Element-only content is indented; mixed content is written as it stands.
-    bool SaveFile(const QString& path, QString* error = nullptr) const;
+    // state, when given, receives the identity and hash of what was written.
+    bool SaveFile(const QString& path, QString* error = nullptr,
+                  FileState* state = nullptr) const;
     // The bytes SaveFile would write.
     QByteArray SaveToMemory() const;
     // The whole tree as UTF-8 text for the clipboard: four-blank indentation,

@@ -144,12 +144,14 @@ bool CRssFeed::LoadFromMemory(const QByteArray& bytes, QString* error) {
                     static_cast<size_t>(bytes.size()), error);
 }
 
-bool CRssFeed::LoadFile(const QString& path, QString* error) {
+bool CRssFeed::LoadFile(const QString& path, QString* error, FileState* state) {
     Clear();
     FileBytes file;
     QString reason;
-    if (!ReadRegularFile(path, kXmlCheckPadding, file, reason))
+    if (!ReadRegularFile(path, kXmlCheckPadding, file, reason, state ? &state->identity : nullptr))
         return SetError(error, reason);
+    if (state)
+        state->hash = ContentHash(file.data.get(), file.size);
     return LoadText(std::move(file.data), file.size, error);
 }
 
@@ -292,11 +294,17 @@ QByteArray CRssFeed::PrintToText() const {
     return bytes;
 }
 
-bool CRssFeed::SaveFile(const QString& path, QString* error) const {
+bool CRssFeed::SaveFile(const QString& path, QString* error, FileState* state) const {
     QByteArray bytes;
     if (!PrintTo(bytes, true, error))
         return false;
     // Written beside the target and renamed over it once every byte is on
     // disk, so a failed save (a full disk too) leaves the old file as it was.
-    return WriteFileAtomically(path, bytes, error);
+    if (!WriteFileAtomically(path, bytes, error))
+        return false;
+    if (state) {
+        state->identity = StatFileIdentity(path);
+        state->hash = ContentHash(bytes.constData(), static_cast<size_t>(bytes.size()));
+    }
+    return true;
 }

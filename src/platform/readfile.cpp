@@ -11,7 +11,8 @@ QString SystemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-bool ReadRegularFile(const QString& path, size_t padding, FileBytes& out, QString& error) {
+bool ReadRegularFile(const QString& path, size_t padding, FileBytes& out, QString& error,
+                     FileIdentity* identity) {
     const QByteArray native = QFile::encodeName(path);
     // O_NONBLOCK: opening a FIFO must not wait for a writer.
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -30,6 +31,16 @@ bool ReadRegularFile(const QString& path, size_t padding, FileBytes& out, QStrin
                                       : QStringLiteral("not a regular file");
         ::close(fd);
         return false;
+    }
+    if (identity) {
+        identity->exists = true;
+        identity->device = static_cast<uint64_t>(info.st_dev);
+        identity->inode = static_cast<uint64_t>(info.st_ino);
+        identity->size = static_cast<int64_t>(info.st_size);
+        identity->modifiedNs =
+            static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        identity->changedNs =
+            static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
     }
     const auto size = static_cast<size_t>(info.st_size);
     out.data.reset(new (std::nothrow) char[size + padding + 1]);

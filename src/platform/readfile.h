@@ -1,6 +1,8 @@
 // Reading a file whole, for the feed loader.
 #pragma once
 
+#include "platform/fileidentity.h"
+
 #include <QString>
 #include <cstddef>
 #include <memory>
@@ -14,7 +16,9 @@ struct FileBytes {
 // directory, device or FIFO is refused before a byte is read ("is a
 // directory", "not a regular file"), so /dev/zero cannot fill the memory and
 // a FIFO cannot block; other failures give the system's reason.
-bool ReadRegularFile(const QString& path, size_t padding, FileBytes& out, QString& error);
+// identity, when given, receives the identity of the file that was read.
+bool ReadRegularFile(const QString& path, size_t padding, FileBytes& out, QString& error,
+                     FileIdentity* identity = nullptr);
 
 // The system's text for an errno value ("No space left on device").
 QString SystemReason(int error);
