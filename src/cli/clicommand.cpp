@@ -142,14 +142,6 @@ bool LoadFeedOrReport(CRssFeed& feed, const QString& path) {
     return false;
 }
 
-bool SaveFeedOrReport(const CRssFeed& feed, const QString& path) {
-    QString error;
-    if (feed.SaveFile(path, &error))
-        return true;
-    PrintError(path, error.isEmpty() ? QStringLiteral("cannot be saved") : error);
-    return false;
-}
-
 bool ParsePostIndex(const CRssFeed& feed, const QString& path, const QString& arg, int& index) {
     bool ok = false;
     const int value = arg.toInt(&ok);

@@ -57,8 +57,6 @@ void PrintOutBytes(const QByteArray& bytes);
 // Loads the file into the feed; on failure prints the reason and returns false
 // (the caller then returns ExitLoad).
 bool LoadFeedOrReport(CRssFeed& feed, const QString& path);
-// Saves the feed; on failure prints the reason and returns false.
-bool SaveFeedOrReport(const CRssFeed& feed, const QString& path);
 // Reads a post index argument; prints the reason and returns false when it is
 // not a number or out of range for the feed.
 bool ParsePostIndex(const CRssFeed& feed, const QString& path, const QString& arg, int& index);
