@@ -42,6 +42,44 @@ inline bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// Takes out the white space between the children of an element that holds
+// no text of its own: element children, no CDATA, and only white-space text,
+// each piece with a line break. Such white space is layout, which the printer
+// redoes; a tree never holds it, so that what is saved loads back the same.
+// True when the element's text was such layout.
+inline bool DropLayoutText(pugi::xml_node element) {
+    bool elementChild = false;
+    bool layout = false;
+    for (pugi::xml_node c = element.first_child(); c; c = c.next_sibling()) {
+        const pugi::xml_node_type type = c.type();
+        if (type == pugi::node_element) {
+            elementChild = true;
+        } else if (type == pugi::node_cdata) {
+            return false;
+        } else if (type == pugi::node_pcdata) {
+            bool lineBreak = false;
+            for (const char* p = c.value(); *p; ++p) {
+                if (*p == '\n' || *p == '\r')
+                    lineBreak = true;
+                else if (*p != ' ' && *p != '\t')
+                    return false;
+            }
+            if (!lineBreak)
+                return false;
+            layout = true;
+        }
+    }
+    if (!elementChild || !layout)
+        return false;
+    for (pugi::xml_node c = element.first_child(); c;) {
+        const pugi::xml_node next = c.next_sibling();
+        if (c.type() == pugi::node_pcdata)
+            element.remove_child(c);
+        c = next;
+    }
+    return true;
+}
+
 // Copies text as one line: white space at both ends dropped, each inner run
 // of it one blank. to needs room for length bytes; returns the end.
 inline char* CopyOneLine(char* to, const char* text, size_t length) {

@@ -157,6 +157,8 @@ bool CRssFeed::WriteField(int index, const char* name, const QString& text, bool
             item.remove_child(field);
             return false;
         }
+        // White space the item held alone is layout once it has an element.
+        feedtext::DropLayoutText(item);
         return true;
     }
     bool cdata = false;
@@ -242,11 +244,14 @@ bool CRssFeed::AddPost() {
         {"title", "New Item"}, {"description", ""}, {"pubDate", date.constData()},
         {"link", ""},          {"author", ""},      {"guid", guid.constData()},
     };
+    // An empty field holds no text node at all, just as one read from a file.
     for (const auto& [name, text] : fields) {
         pugi::xml_node field = item.append_child(name);
-        field.append_child(pugi::node_pcdata).set_value(text);
+        if (*text)
+            field.append_child(pugi::node_pcdata).set_value(text);
     }
     m_items.insert(m_items.begin(), item);
+    feedtext::DropLayoutText(m_channel);
     return true;
 }
 

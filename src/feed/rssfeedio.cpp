@@ -7,6 +7,7 @@
 
 #include "feedencoding.h"
 #include "feedprinter.h"
+#include "feedtext.h"
 #include "xmlcheck.h"
 
 #include <cstring>
@@ -76,43 +77,13 @@ size_t NormalizeLineEnds(char* data, size_t size, bool& crlf) {
     return newSize;
 }
 
-bool IsBlankText(const char* text, bool& lineBreak) {
-    for (const char* p = text; *p; ++p) {
-        if (*p == '\n' || *p == '\r')
-            lineBreak = true;
-        else if (*p != ' ' && *p != '\t')
-            return false;
-    }
-    return true;
-}
-
-// Takes out white-space-only text in element-only content (an element with
-// element children, no CDATA and no other text, whose white space all holds
-// line breaks): the printer lays such content out by itself.
+// Takes out white-space-only text in element-only content everywhere in
+// the tree, walking it without recursion.
 void RemoveIgnorableBlanks(pugi::xml_node root) {
-    std::vector<pugi::xml_node> blanks;
     pugi::xml_node node = root.first_child();
     while (node) {
-        if (node.type() == pugi::node_element) {
-            bool elementChild = false;
-            bool ignorable = true;
-            blanks.clear();
-            for (pugi::xml_node c = node.first_child(); c && ignorable; c = c.next_sibling()) {
-                if (c.type() == pugi::node_element) {
-                    elementChild = true;
-                } else if (c.type() == pugi::node_cdata) {
-                    ignorable = false;
-                } else if (c.type() == pugi::node_pcdata) {
-                    bool lineBreak = false;
-                    ignorable = IsBlankText(c.value(), lineBreak) && lineBreak;
-                    blanks.push_back(c);
-                }
-            }
-            if (elementChild && ignorable) {
-                for (pugi::xml_node blank : blanks)
-                    node.remove_child(blank);
-            }
-        }
+        if (node.type() == pugi::node_element)
+            feedtext::DropLayoutText(node);
         if (pugi::xml_node child = node.first_child()) {
             node = child;
             continue;
