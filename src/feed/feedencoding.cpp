@@ -75,7 +75,11 @@ struct Position {
 bool DecodeUtf16(const unsigned char* data, size_t size, bool bigEndian, size_t padding,
                  DecodedText& out, DecodeFault& fault) {
     // Each unit becomes at most three bytes (a pair of units, four).
-    out.bytes.reset(new char[size / 2 * 3 + padding + 1]);
+    out.bytes = TextBuffer::Allocate(size / 2 * 3 + padding + 1);
+    if (!out.bytes) {
+        fault = {0, 1, 1, QStringLiteral("out of memory")};
+        return false;
+    }
     char* to = out.bytes.get();
     Position position;
     auto unit = [&](size_t i) {
@@ -199,7 +203,11 @@ bool DecodeLegacy(const FeedEncoding& encoding, const char* data, size_t size, s
             QStringLiteral("bytes that are not valid %1").arg(QString::fromLatin1(encoding.name))};
         return false;
     }
-    out.bytes.reset(new char[count * 3 + padding + 1]);
+    out.bytes = TextBuffer::Allocate(count * 3 + padding + 1);
+    if (!out.bytes) {
+        fault = {0, 1, 1, QStringLiteral("out of memory")};
+        return false;
+    }
     char* to = out.bytes.get();
     std::string bytes;
     for (size_t i = 0; i < count; ++i) {
@@ -265,7 +273,11 @@ bool DecodeToUtf8(const FeedEncoding& encoding, const char* data, size_t size, s
     case FeedEncodingKind::Utf8:
         break;
     }
-    out.bytes.reset(new char[size + padding + 1]);
+    out.bytes = TextBuffer::Allocate(size + padding + 1);
+    if (!out.bytes) {
+        fault = {0, 1, 1, QStringLiteral("out of memory")};
+        return false;
+    }
     std::memcpy(out.bytes.get(), data, size);
     std::memset(out.bytes.get() + size, 0, padding + 1);
     out.size = size;

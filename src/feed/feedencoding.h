@@ -5,6 +5,8 @@
 // need no library; ICU is opened only for the other encodings.
 #pragma once
 
+#include "platform/readfile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstddef>
@@ -30,7 +32,7 @@ FeedEncoding SniffEncoding(const char* data, size_t size);
 
 // Decoded text in a buffer with room for the checking pass's padding.
 struct DecodedText {
-    std::unique_ptr<char[]> bytes;
+    TextBuffer bytes;
     size_t size = 0;
 };
 

@@ -1,7 +1,11 @@
 // How a field's text is read from the tree and shown on one line.
 #pragma once
 
+#include <cstring>
 #include <pugixml.hpp>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <string>
 
 namespace feedtext {
@@ -80,9 +84,46 @@ inline bool DropLayoutText(pugi::xml_node element) {
     return true;
 }
 
+// True when text is already one line: no tab, CR or LF, no blank at either
+// end and no two blanks side by side, as nearly every title is.
+inline bool IsOneLine(const char* text, size_t length) {
+    if (length == 0)
+        return true;
+    if (IsBlank(text[0]) || IsBlank(text[length - 1]))
+        return false;
+    size_t i = 0;
+#ifdef __SSE2__
+    // Sixteen bytes at a time, reading one past them, while the text lasts.
+    const __m128i blank = _mm_set1_epi8(' ');
+    for (; i + 17 <= length; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
+        const __m128i lowX = _mm_cmpeq_epi8(_mm_max_epu8(x, blank), blank);
+        const __m128i lowY = _mm_cmpeq_epi8(_mm_max_epu8(y, blank), blank);
+        const __m128i blankX = _mm_cmpeq_epi8(x, blank);
+        const __m128i bad =
+            _mm_or_si128(_mm_andnot_si128(blankX, lowX), _mm_and_si128(blankX, lowY));
+        if (_mm_movemask_epi8(bad))
+            return false;
+    }
+#endif
+    for (; i + 1 < length; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        // Only white space (and control characters, which text cannot hold)
+        // lies at or below the blank.
+        if (c <= ' ' && (c != ' ' || static_cast<unsigned char>(text[i + 1]) <= ' '))
+            return false;
+    }
+    return true;
+}
+
 // Copies text as one line: white space at both ends dropped, each inner run
 // of it one blank. to needs room for length bytes; returns the end.
 inline char* CopyOneLine(char* to, const char* text, size_t length) {
+    if (IsOneLine(text, length)) {
+        std::memcpy(to, text, length);
+        return to + length;
+    }
     const char* p = text;
     const char* end = text + length;
     while (p < end && IsBlank(*p))

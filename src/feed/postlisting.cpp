@@ -8,6 +8,16 @@
 
 namespace {
 
+// Compares a name with a literal without a library call: these compares run
+// for every child of every post.
+inline bool NameIs(const char* name, const char* literal) {
+    while (*literal && *name == *literal) {
+        ++name;
+        ++literal;
+    }
+    return *name == *literal;
+}
+
 // Lines are written straight into the output's storage, which grows by
 // doubling, so a post costs no allocation and no per-character append.
 class LineWriter final {
@@ -54,14 +64,14 @@ QByteArray FormatPostList(const CRssFeed& feed, PostOrder order, const QString& 
         const char* title = nullptr;
         const char* pubDate = nullptr;
         const char* link = nullptr;
-        for (pugi::xml_node child = item.first_child(); child; child = child.next_sibling()) {
+        for (pugi::xml_node child = item.first_child(); child && !(title && pubDate && link);
+             child = child.next_sibling()) {
             const char* name = child.name();
-            // The first letter tells the three apart before any string compare.
-            if (name[0] == 't' && !title && std::strcmp(name, "title") == 0)
+            if (!title && NameIs(name, "title"))
                 title = feedtext::ElementText(child, titleScratch);
-            else if (name[0] == 'p' && !pubDate && std::strcmp(name, "pubDate") == 0)
+            else if (!pubDate && NameIs(name, "pubDate"))
                 pubDate = feedtext::ElementText(child, dateScratch);
-            else if (name[0] == 'l' && !link && std::strcmp(name, "link") == 0)
+            else if (!link && NameIs(name, "link"))
                 link = feedtext::ElementText(child, linkScratch);
         }
         title = title ? title : "";

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/fileidentity.h"
+#include "platform/readfile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -47,8 +48,7 @@ public:
     // byte-order mark, encoding and line ends the tree was loaded with.
     // Element-only content is indented; mixed content is written as it stands.
     // state, when given, receives the identity and hash of what was written.
-    bool SaveFile(const QString& path, QString* error = nullptr,
-                  FileState* state = nullptr) const;
+    bool SaveFile(const QString& path, QString* error = nullptr, FileState* state = nullptr) const;
     // The bytes SaveFile would write.
     QByteArray SaveToMemory() const;
     // The whole tree as UTF-8 text for the clipboard: four-blank indentation,
@@ -145,13 +145,13 @@ private:
     void TouchPubDate(int index);
     // Decodes, checks and parses the file's bytes (followed by the checking
     // pass's padding); the tree keeps the buffer it was parsed in.
-    bool LoadText(std::unique_ptr<char[]> buffer, size_t size, QString* error);
+    bool LoadText(TextBuffer buffer, size_t size, QString* error);
     bool PrintTo(QByteArray& out, bool forFile, QString* error) const;
 
     pugi::xml_node m_channel;
     std::vector<pugi::xml_node> m_items;
     // The text the tree was parsed in place from; names and values point into it.
-    std::unique_ptr<char[]> m_text;
+    TextBuffer m_text;
     mutable std::string m_scratch;
     bool m_bom = false;
     LineEnds m_lineEnds = LineEnds::Lf;

@@ -10,6 +10,7 @@
 #include "feedtext.h"
 #include "xmlcheck.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -94,8 +95,10 @@ void RemoveIgnorableBlanks(pugi::xml_node root) {
     }
 }
 
-std::unique_ptr<char[]> PaddedCopy(const char* data, size_t size) {
-    std::unique_ptr<char[]> copy(new char[size + kXmlCheckPadding + 1]);
+TextBuffer PaddedCopy(const char* data, size_t size) {
+    TextBuffer copy = TextBuffer::Allocate(size + kXmlCheckPadding + 1);
+    if (!copy)
+        return copy;
     std::memcpy(copy.get(), data, size);
     std::memset(copy.get() + size, 0, kXmlCheckPadding + 1);
     return copy;
@@ -126,7 +129,9 @@ bool CRssFeed::LoadFile(const QString& path, QString* error, FileState* state) {
     return LoadText(std::move(file.data), file.size, error);
 }
 
-bool CRssFeed::LoadText(std::unique_ptr<char[]> buffer, size_t size, QString* error) {
+bool CRssFeed::LoadText(TextBuffer buffer, size_t size, QString* error) {
+    if (!buffer)
+        return SetError(error, SystemReason(ENOMEM));
     const FeedEncoding encoding = SniffEncoding(buffer.get(), size);
     if (!encoding.fault.isEmpty())
         return SetError(error, encoding.fault);
@@ -161,7 +166,9 @@ bool CRssFeed::LoadText(std::unique_ptr<char[]> buffer, size_t size, QString* er
                             failure))
             return SetError(
                 error, NotWellFormed(Position(text, size, failure.errorOffset), failure.error));
-        std::unique_ptr<char[]> expandedBuffer = PaddedCopy(expanded.data(), expanded.size());
+        TextBuffer expandedBuffer = PaddedCopy(expanded.data(), expanded.size());
+        if (!expandedBuffer)
+            return SetError(error, SystemReason(ENOMEM));
         XmlCheck again = CheckXml(expandedBuffer.get(), expanded.size());
         if (!again.ok || !again.entityUses.empty())
             return SetError(error,

@@ -238,9 +238,12 @@ bool XmlChecker::ParseEndTag() {
     p += 2;
     const Ptr nameStart = p;
     const Frame& open = Top();
-    // The usual end tag: the open element's name and '>'.
-    if (static_cast<size_t>(m_end - p) > open.nameLength &&
-        std::memcmp(p, open.name, open.nameLength) == 0 && p[open.nameLength] == '>') {
+    // The usual end tag: the open element's name and '>'. Names are short;
+    // a loop here beats a library call.
+    size_t same = 0;
+    while (same < open.nameLength && p[same] == open.name[same])
+        ++same;
+    if (same == open.nameLength && p[same] == '>') {
         p += open.nameLength + 1;
         CloseFrame(open);
         --m_depth;
