@@ -333,8 +333,25 @@ bool XmlChecker::ParseElementTree() {
         return true;
     }
     while (m_depth > 0) {
-        if (!ParseText(Top()))
+        // Most text between tags is the layout of the file: a line break and
+        // indentation, or nothing. It is told apart here, without the scan.
+        Ptr q = p;
+        while (*q == '\n' || *q == ' ' || *q == '\t')
+            ++q;
+        if (*q == '<' && q < m_end) {
+            if (q != p) {
+                Frame& frame = Top();
+                const bool lineBreak = std::memchr(p, '\n', static_cast<size_t>(q - p)) != nullptr;
+                frame.blankWithoutLineBreak |= !lineBreak;
+                if (!frame.hasChild && q[1] == '/')
+                    frame.hasChild = true;
+                else
+                    frame.droppedBlank = true;
+                p = q;
+            }
+        } else if (!ParseText(Top())) {
             return false;
+        }
         if (p >= m_end) {
             const Frame& open = Top();
             return Fail(p,
