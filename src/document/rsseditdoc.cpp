@@ -182,6 +182,8 @@ void CRSSEditDoc::DeleteContents() {
 bool CRSSEditDoc::OnNewDocument() {
     DeleteContents();
     m_modified = false;
+    // A new feed comes from no file: nothing on disk to compare with.
+    m_diskState.reset();
     if (m_pathName.isEmpty() && m_title.isEmpty())
         m_title = u"Feed"_s + QString::number(++g_untitledCount);
 
