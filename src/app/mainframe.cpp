@@ -252,6 +252,9 @@ bool CMainFrame::saveDocument(CRSSEditDoc* doc, bool askForName) {
             return false;
     }
     if (!doc->DoSave(path)) {
+        // The user's own answer (Cancel, Reload) needs no error box.
+        if (doc->LastSaveCancelled())
+            return false;
         QString reason = doc->GetLastError();
         if (reason.isEmpty())
             reason = u"The file could not be written."_s;

@@ -89,7 +89,7 @@ bool CRSSEditDoc::OnPostDuplicateDelete() {
     return Duplicate(true);
 }
 
-bool CRSSEditDoc::OnFileReload() {
+bool CRSSEditDoc::OnFileReload(bool quiet) {
     if (!CanReload())
         return false;
     // A file that no longer loads must not cost the feed held in memory: it
@@ -98,8 +98,11 @@ bool CRSSEditDoc::OnFileReload() {
         CRssFeed probe;
         QString error;
         if (!probe.LoadFile(m_pathName, &error)) {
-            m_lastError = u"Cannot open %1: %2"_s.arg(m_pathName, error);
-            Ui().ShowError(m_lastError);
+            SetFailure("open", m_pathName, error);
+            if (quiet)
+                Ui().ShowStatusMessage(m_lastError);
+            else
+                Ui().ShowError(m_lastError);
             return false;
         }
     }

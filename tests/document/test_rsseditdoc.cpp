@@ -333,6 +333,7 @@ private slots:
         QCOMPARE(ui.errors.size(), 1);
         QVERIFY(ui.errors.first().contains(path));
         // What is still held can be written back over the broken file.
+        ui.changedFileChoice = UiServices::ChangedFileChoice::Overwrite;
         QVERIFY(doc.DoSave(path));
         CRssFeed saved;
         QVERIFY(saved.LoadFile(path));

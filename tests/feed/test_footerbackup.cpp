@@ -1,4 +1,3 @@
-#include "feed/backup.h"
 #include "feed/postfooter.h"
 #include "feed/rssfeed.h"
 #include "feed/rsspost.h"
@@ -7,15 +6,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-} // namespace
 
 class TestFooterBackup final : public QObject {
     Q_OBJECT
@@ -110,77 +100,6 @@ private slots:
         QVERIFY(feed.MakePost(0)->SetDescription(feed.GetDescription(0)));
         QCOMPARE(feed.GetDescription(0), QStringLiteral("hello<BR>") + MakePostFooter());
         SetDescriptionFilter(nullptr);
-    }
-
-    void backupStamp_replacesCharactersUnfitForFileNames() {
-        const QDateTime t(QDate(2026, 12, 5), QTime(13, 45, 10));
-        const QString stamp = BackupStamp(t);
-        for (const QChar c : stamp)
-            QVERIFY2(c != QLatin1Char('/') && c != QLatin1Char('.') && c != QLatin1Char(' ') &&
-                         c != QLatin1Char(':'),
-                     qPrintable(stamp));
-        QVERIFY(stamp.endsWith(QStringLiteral("_13-45-10")));
-        // Under a locale whose short date uses "/", the name is still a plain file name.
-        const QLocale previous;
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QCOMPARE(BackupStamp(t), QStringLiteral("12-5-26_13-45-10"));
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        QCOMPARE(BackupStamp(t), QStringLiteral("05_12_26_13-45-10"));
-        QLocale::setDefault(previous);
-    }
-
-    void backupFileName_nameStampExtensionBak_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("prefix");
-        QTest::addColumn<QString>("suffix");
-        QTest::newRow("xml") << QStringLiteral("/f/news.xml") << QStringLiteral("news")
-                             << QStringLiteral(".xml.bak");
-        QTest::newRow("no extension")
-            << QStringLiteral("/f/news") << QStringLiteral("news") << QStringLiteral(".bak");
-        QTest::newRow("two dots") << QStringLiteral("/f/a.b.rss") << QStringLiteral("a.b")
-                                  << QStringLiteral(".rss.bak");
-    }
-    void backupFileName_nameStampExtensionBak() {
-        QFETCH(QString, path);
-        QFETCH(QString, prefix);
-        QFETCH(QString, suffix);
-        const QDateTime t(QDate(2026, 12, 5), QTime(13, 45, 10));
-        QCOMPARE(BackupFileName(path, t), prefix + BackupStamp(t) + suffix);
-    }
-
-    void makeBackup_copiesIntoDataFolderAndReplacesSameStamp() {
-        QTemporaryDir feeds;
-        const QString path = feeds.filePath(QStringLiteral("news.xml"));
-        QVERIFY(WriteAll(path, "<rss>1</rss>"));
-        const QString folder = GetBackupFolder(path);
-        QCOMPARE(folder, m_home.filePath(QStringLiteral("data/Orvan_Backup")));
-        QVERIFY(IsDirectory(folder));
-        QVERIFY(IsDirectory(folder + QLatin1Char('/')));
-        QVERIFY(MakeBackup(path));
-        QVERIFY(WriteAll(path, "<rss>2</rss>"));
-        QVERIFY(MakeBackup(path));
-        const QStringList backups = QDir(folder).entryList(QDir::Files);
-        QVERIFY(backups.size() == 1 || backups.size() == 2);
-        for (const QString& name : backups) {
-            QVERIFY(name.startsWith(QStringLiteral("news")));
-            QVERIFY(name.endsWith(QStringLiteral(".xml.bak")));
-        }
-        QVERIFY(QDir(folder).removeRecursively());
-        QVERIFY(!MakeBackup(feeds.filePath(QStringLiteral("missing.xml"))));
-    }
-
-    void getBackupFolder_unusableDataFolder_fallsBackToFeedFolder() {
-        QTemporaryDir feeds;
-        const QString blocker = feeds.filePath(QStringLiteral("blocker"));
-        QVERIFY(WriteAll(blocker, "a file, not a folder"));
-        const QByteArray saved = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", blocker.toUtf8());
-        const QString path = feeds.filePath(QStringLiteral("news.xml"));
-        QVERIFY(WriteAll(path, "<rss/>"));
-        QCOMPARE(GetBackupFolder(path), feeds.path());
-        QVERIFY(MakeBackup(path));
-        QCOMPARE(QDir(feeds.path()).entryList({QStringLiteral("news*.xml.bak")}).size(), 1);
-        qputenv("XDG_DATA_HOME", saved);
     }
 };
 
