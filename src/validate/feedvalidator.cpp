@@ -118,13 +118,14 @@ int ValidationReport::errorCount() const {
 QByteArray ParserTextOf(const QByteArray& bytes) {
     const FeedEncoding encoding =
         SniffEncoding(bytes.constData(), static_cast<size_t>(bytes.size()));
-    if (encoding.isUtf8)
+    if (encoding.kind == FeedEncodingKind::Utf8)
         return encoding.bomSize ? bytes.mid(static_cast<qsizetype>(encoding.bomSize)) : bytes;
-    QByteArray utf8;
-    QString reason;
-    DecodeToUtf8(encoding, bytes.constData() + encoding.bomSize,
-                 static_cast<size_t>(bytes.size()) - encoding.bomSize, utf8, reason);
-    return utf8;
+    DecodedText decoded;
+    DecodeFault fault;
+    if (!DecodeToUtf8(encoding, bytes.constData() + encoding.bomSize,
+                      static_cast<size_t>(bytes.size()) - encoding.bomSize, 0, decoded, fault))
+        return QByteArray();
+    return QByteArray(decoded.bytes.get(), static_cast<qsizetype>(decoded.size));
 }
 
 Finding LoadFailureFinding(const QString& reason) {
