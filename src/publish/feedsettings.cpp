@@ -2,10 +2,6 @@
 
 #include "platform/settingsfile.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFileInfo>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -23,12 +19,6 @@ const QString kMediaBaseUrlKey = u"MediaBaseUrl"_s;
 const QString kMediaFolderKey = u"MediaFolder"_s;
 const QString kMediaDestinationKey = u"MediaDestination"_s;
 
-QString CanonicalPath(const QString& feedPath) {
-    const QFileInfo info(feedPath);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
-}
-
 bool ReadFlag(const QString& value) {
     return value.trimmed().toInt() != 0;
 }
@@ -38,12 +28,6 @@ QString Flag(bool on) {
 }
 
 } // namespace
-
-QString FeedSettingsSection(const QString& feedPath) {
-    const QByteArray hash =
-        QCryptographicHash::hash(CanonicalPath(feedPath).toUtf8(), QCryptographicHash::Sha256);
-    return u"Feed-"_s + QString::fromLatin1(hash.toHex().left(32));
-}
 
 FeedPublishSettings FeedPublishSettings::Load(const QString& settingsFile,
                                               const QString& feedPath) {
@@ -79,7 +63,7 @@ FeedPublishSettings FeedPublishSettings::Load(const QString& settingsFile,
 
 bool FeedPublishSettings::Store(const QString& settingsFile, const QString& feedPath) const {
     const QList<QPair<QString, QString>> ours = {
-        {kFileKey, CanonicalPath(feedPath)},
+        {kFileKey, CanonicalFeedPath(feedPath)},
         {kDestinationKey, destination},
         {kRequireTlsKey, Flag(requireTls)},
         {kCaFileKey, caFile},

@@ -4,11 +4,9 @@
 // secret: passwords live in the secret store.
 #pragma once
 
-#include <QString>
+#include "platform/feedsection.h"
 
-// "Feed-" and 32 hex digits of the SHA-256 of the feed's canonical path (the
-// absolute path when the file does not exist yet).
-QString FeedSettingsSection(const QString& feedPath);
+#include <QString>
 
 struct FeedPublishSettings final {
     // The URL of the remote file; empty when the feed has no destination.
