@@ -182,6 +182,8 @@ bool CRssFeed::WriteField(int index, const char* name, const QString& text, bool
 }
 
 void CRssFeed::TouchPubDate(int index) {
+    if (!m_renewDateOnEdit)
+        return;
     WriteField(index, "pubDate", FormatRssDate(), false);
 }
 

@@ -95,14 +95,19 @@ public:
     // surrogates) are dropped, so nothing written can be refused on reading.
     // Setters return false and change nothing when the post is missing or the
     // field cannot be written. Title, link, author and description touch the
-    // post's pubDate; link also rewrites the guid. The description setter
-    // applies no description filter (CRssPost::SetDescription does).
+    // post's pubDate (unless RenewsDateOnEdit is off); link also rewrites the guid. The description
+    // setter applies no description filter (CRssPost::SetDescription does).
     bool SetTitle(int index, const QString& text);
     bool SetLink(int index, const QString& text);
     bool SetAuthor(int index, const QString& text);
     bool SetDescription(int index, const QString& text);
     bool SetPubDate(int index, const QString& text);
     bool SetGuid(int index, const QString& text);
+    // Whether title, link, author and description touch pubDate (on unless a
+    // feed's options turn it off). Kept across loads: it is the feed's
+    // setting, not part of its file.
+    void SetRenewsDateOnEdit(bool renew) { m_renewDateOnEdit = renew; }
+    bool RenewsDateOnEdit() const { return m_renewDateOnEdit; }
 
     // Structural changes; each renews the item index.
     // Inserts a default post as post 0.
@@ -154,6 +159,7 @@ private:
     TextBuffer m_text;
     mutable std::string m_scratch;
     bool m_bom = false;
+    bool m_renewDateOnEdit = true;
     LineEnds m_lineEnds = LineEnds::Lf;
     QString m_encoding;
     // A FeedEncodingKind.
