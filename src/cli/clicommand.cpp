@@ -158,3 +158,14 @@ bool ParsePostIndex(const CRssFeed& feed, const QString& path, const QString& ar
     index = value;
     return true;
 }
+
+bool ParseFieldTarget(const CRssFeed& feed, const QString& path, const QString& arg, int& index) {
+    if (arg != QLatin1String("channel"))
+        return ParsePostIndex(feed, path, arg, index);
+    if (!feed.GetChannelNode()) {
+        PrintError(path, QStringLiteral("the feed has no rss channel"));
+        return false;
+    }
+    index = -1;
+    return true;
+}

@@ -60,3 +60,5 @@ bool LoadFeedOrReport(CRssFeed& feed, const QString& path);
 // Reads a post index argument; prints the reason and returns false when it is
 // not a number or out of range for the feed.
 bool ParsePostIndex(const CRssFeed& feed, const QString& path, const QString& arg, int& index);
+// Reads "channel" (index -1, when the feed has a channel) or a post index.
+bool ParseFieldTarget(const CRssFeed& feed, const QString& path, const QString& arg, int& index);

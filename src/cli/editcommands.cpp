@@ -1,11 +1,13 @@
-// Commands that change a feed: new, add, set, delete, duplicate, and the
+// Commands that change a feed: new, add, set, append, delete, duplicate, and the
 // backup folder. Each runs the document's own operation and saves through the
 // document, so a feed it replaces leaves its backup as in the editor. Each
 // holds the feed's lock from load to save, so two commands at once both land.
 #include "clicommand.h"
+#include "clieditsupport.h"
 
 #include "document/rsseditdoc.h"
 #include "feed/backup.h"
+#include "feed/feedfields.h"
 #include "feed/postfooter.h"
 #include "feed/rsspost.h"
 #include "platform/feedlock.h"
@@ -17,120 +19,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Arguments split into positionals, options with a value, and flags.
-struct ParsedArgs {
-    QStringList positional;
-    QHash<QString, QString> values;
-    QStringList flags;
-};
-
-// False on an unknown option or an option without its value.
-bool ParseArgs(const QStringList& args, const QStringList& valueOptions,
-               const QStringList& flagOptions, ParsedArgs& parsed) {
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        // After "--" everything is a file name or an index, even "--title".
-        if (optionsEnded) {
-            parsed.positional.append(arg);
-        } else if (arg == u"--") {
-            optionsEnded = true;
-        } else if (valueOptions.contains(arg)) {
-            if (i + 1 >= args.size())
-                return false;
-            parsed.values.insert(arg, args[++i]);
-        } else if (flagOptions.contains(arg)) {
-            parsed.flags.append(arg);
-        } else if (arg.startsWith(u"--"_s)) {
-            PrintError(u"unknown option: "_s + arg);
-            return false;
-        } else {
-            parsed.positional.append(arg);
-        }
-    }
-    return true;
-}
-
-// Descriptions get the footer, as when the editor stores them.
-void PrepareDescriptionFilter() {
-    if (!GetDescriptionFilter())
-        InstallPostFooterFilter();
-}
-
-bool OpenOrReport(CRSSEditDoc& doc, const QString& path) {
-    if (doc.OpenDocumentFile(path))
-        return true;
-    PrintError(path, doc.GetLastReason());
-    return false;
-}
-
-int SaveOrReport(CRSSEditDoc& doc, const QString& path) {
-    if (doc.DoSave(path))
-        return ExitOk;
-    PrintError(path, doc.GetLastReason());
-    return ExitFailed;
-}
-
-// Takes the feed's lock for the whole command.
-bool LockOrReport(FeedLock& lock, const QString& path) {
-    QString error;
-    if (lock.Acquire(path, kFeedLockWaitMs, &error))
-        return true;
-    PrintError(path, error);
-    return false;
-}
-
-// What XML cannot hold is refused before anything changes: the editor drops
-// such characters, but a script should learn that its value was not taken.
-bool CheckValuesOrReport(const QString& path, const QStringList& values) {
-    for (const QString& value : values) {
-        // Arguments are checked UTF-8, so no surrogate stands alone here.
-        for (const QChar c : value) {
-            if (!c.isSurrogate() && HasCharactersXmlForbids(QString(c))) {
-                const QString code =
-                    QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0');
-                PrintError(
-                    path,
-                    u"the value holds the character U+%1, which XML does not allow"_s.arg(code));
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-// Sets one field through the post reference, which touches the date, rewrites
-// the guid after a link and gives a description its footer.
-bool SetPostField(CRssFeed& feed, int index, const QString& field, const QString& value) {
-    std::optional<CRssPost> post = feed.MakePost(index);
-    if (!post)
-        return false;
-    if (field == u"title")
-        return post->SetTitle(value);
-    if (field == u"link")
-        return post->SetLink(value);
-    if (field == u"author")
-        return post->SetAuthor(value);
-    if (field == u"description")
-        return post->SetDescription(value);
-    return false;
-}
-
-const QStringList& EditableFields() {
-    static const QStringList fields = {u"title"_s, u"link"_s, u"author"_s, u"description"_s};
-    return fields;
-}
-
-// Opens the feed and makes the given post the document's current post.
-int OpenAtPost(CRSSEditDoc& doc, const QString& path, const QString& indexArg, int& index) {
-    if (!OpenOrReport(doc, path))
-        return ExitLoad;
-    if (!ParsePostIndex(doc.GetFeed(), path, indexArg, index))
-        return ExitFailed;
-    doc.NotifyViews(nullptr, HintSelectPost, index);
-    return ExitOk;
-}
 
 int RunNew(const QStringList& args) {
     const QString name = u"new"_s;
@@ -184,7 +72,8 @@ int RunAdd(const QStringList& args) {
         if (!parsed.values.contains(option))
             continue;
         const QString field = option.mid(2);
-        if (!SetPostField(doc.GetFeed(), 0, field, parsed.values.value(option))) {
+        if (!SetFeedField(doc.GetFeed(), 0, *FieldPath::Parse(field),
+                          parsed.values.value(option))) {
             PrintError(path, u"the %1 of the new post could not be set"_s.arg(field));
             return ExitFailed;
         }
@@ -192,17 +81,26 @@ int RunAdd(const QStringList& args) {
     return SaveOrReport(doc, path);
 }
 
-int RunSet(const QStringList& args) {
-    const QString name = u"set"_s;
+// set and append: one field of the channel or of a post. The classic post
+// fields go through the post's own setters, which renew its date (as the
+// feed's options say) and guid and give a description its footer.
+int RunFieldCommand(const QString& name, const QStringList& args) {
     if (args.size() != 4)
         return UsageError(name);
     const QString& path = args[0];
-    const QString& field = args[2];
-    if (!EditableFields().contains(field)) {
-        PrintError(u"unknown field: %1 (one of %2)"_s.arg(field, EditableFields().join(u", ")));
+    const QString& value = args[3];
+    QString error;
+    const std::optional<FieldPath> field = FieldPath::Parse(args[2], &error);
+    if (!field) {
+        PrintError(error);
         return UsageError(name);
     }
-    if (!CheckValuesOrReport(path, {args[3]}))
+    const bool append = name == u"append";
+    if (append && value.isEmpty()) {
+        PrintError(path, u"an empty value adds nothing"_s);
+        return ExitFailed;
+    }
+    if (!CheckValuesOrReport(path, {value}))
         return ExitFailed;
     PrepareDescriptionFilter();
     FeedLock lock;
@@ -211,14 +109,33 @@ int RunSet(const QStringList& args) {
     QuietUiServices ui;
     CRSSEditDoc doc(&ui);
     int index = -1;
-    if (const int result = OpenAtPost(doc, path, args[1], index); result != ExitOk)
+    if (const int result = OpenAtTarget(doc, path, args[1], index); result != ExitOk)
         return result;
-    if (!SetPostField(doc.GetFeed(), index, field, args[3])) {
-        PrintError(path, u"the %1 of post %2 could not be set"_s.arg(field).arg(index));
+    bool changed = false;
+    bool done = false;
+    if (append) {
+        done =
+            AppendFieldValue(FieldContext(doc.GetFeed(), index), *field, value, &changed, &error);
+        if (changed)
+            doc.SetModifiedFlag(true);
+    } else {
+        done = doc.ApplyFieldEdits(index, {FieldEdit{args[2], value, {}, {}}}, nullptr, &error);
+        changed = doc.IsModified();
+    }
+    if (!done) {
+        PrintError(path, error);
         return ExitFailed;
     }
-    doc.SetModifiedFlag(true);
-    return SaveOrReport(doc, path);
+    // Nothing to write when the field already held the value.
+    return changed ? SaveOrReport(doc, path) : ExitOk;
+}
+
+int RunSet(const QStringList& args) {
+    return RunFieldCommand(u"set"_s, args);
+}
+
+int RunAppend(const QStringList& args) {
+    return RunFieldCommand(u"append"_s, args);
 }
 
 int RunDelete(const QStringList& args) {
@@ -233,7 +150,7 @@ int RunDelete(const QStringList& args) {
     QuietUiServices ui;
     CRSSEditDoc doc(&ui);
     int index = -1;
-    if (const int result = OpenAtPost(doc, path, args[1], index); result != ExitOk)
+    if (const int result = OpenAtTarget(doc, path, args[1], index, false); result != ExitOk)
         return result;
     if (!doc.CanDeletePost()) {
         PrintError(path, u"the only post of a feed cannot be deleted"_s);
@@ -258,7 +175,8 @@ int RunDuplicate(const QStringList& args) {
     QuietUiServices ui;
     CRSSEditDoc doc(&ui);
     int index = -1;
-    if (const int result = OpenAtPost(doc, path, parsed.positional[1], index); result != ExitOk)
+    if (const int result = OpenAtTarget(doc, path, parsed.positional[1], index, false);
+        result != ExitOk)
         return result;
     const bool done = parsed.flags.contains(u"--delete-original"_s) ? doc.OnPostDuplicateDelete()
                                                                     : doc.OnPostDuplicate();
@@ -280,7 +198,8 @@ const CliCommand newCommand(u"new", u"new FILE [--title T] [--link L] [--categor
                             RunNew);
 const CliCommand
     addCommand(u"add", u"add FILE [--title T] [--link L] [--author A] [--description D]", RunAdd);
-const CliCommand setCommand(u"set", u"set FILE INDEX title|link|author|description VALUE", RunSet);
+const CliCommand setCommand(u"set", u"set FILE channel|INDEX FIELD VALUE", RunSet);
+const CliCommand appendCommand(u"append", u"append FILE channel|INDEX FIELD VALUE", RunAppend);
 const CliCommand deleteCommand(u"delete", u"delete FILE INDEX", RunDelete);
 const CliCommand duplicateCommand(u"duplicate", u"duplicate FILE INDEX [--delete-original]",
                                   RunDuplicate);

@@ -23,7 +23,8 @@ enum DocHint : int {
     HintFocusEditor = 9,
     // param.text becomes the current post's description.
     HintSetDescription = 10,
-    // The editor changed the link or author of post param.
+    // A field of post param other than its title and body changed (the
+    // editor's link or author, a post property): the list shows it anew.
     HintLinkOrAuthorChanged = 11,
     // Like HintStorePost, but stored whether or not it changed, without marking.
     HintStorePostQuietly = 12,

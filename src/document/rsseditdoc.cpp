@@ -3,6 +3,7 @@
 #include "document/filewatch.h"
 #include "feed/backup.h"
 #include "platform/feedlock.h"
+#include "platform/settingsfile.h"
 #include "platform/uiservices.h"
 
 #include <QCoreApplication>
@@ -187,6 +188,7 @@ bool CRSSEditDoc::OnNewDocument() {
     if (m_pathName.isEmpty() && m_title.isEmpty())
         m_title = u"Feed"_s + QString::number(++g_untitledCount);
 
+    LoadFeedOptions(m_pathName);
     const NewFeedInfo info = TakePendingNewFeedInfo().value_or(NewFeedInfo());
     const bool created = m_feed.CreateNewFeed(info);
     if (created) {
@@ -203,6 +205,7 @@ bool CRSSEditDoc::OnOpenDocument(const QString& path) {
     m_lastError.clear();
     m_lastReason.clear();
     m_diskState.reset();
+    LoadFeedOptions(path);
     QString error;
     FileState state;
     FeedLock lock;
@@ -265,6 +268,8 @@ bool CRSSEditDoc::OnSaveDocument(const QString& path) {
             return false;
         }
     }
+    if (m_savesApplyOptions)
+        ApplySaveOptions(m_feed, m_options);
     FileState written;
     if (!m_feed.SaveFile(path, &error, &written)) {
         SetFailure("save", path, error);
@@ -303,7 +308,39 @@ bool CRSSEditDoc::OpenDocumentFile(const QString& path) {
 bool CRSSEditDoc::DoSave(const QString& path) {
     if (!OnSaveDocument(path))
         return false;
+    // The options go with the feed to its new name (a new feed's to its first).
+    const bool newName = m_pathName.isEmpty() || !SameFile(m_pathName, path);
+    if (newName && m_savesApplyOptions && !(m_options == FeedOptions()))
+        m_options.Store(SettingsIniPath(), path);
     SetPathName(path);
     WatchFile();
     return true;
+}
+
+void CRSSEditDoc::LoadFeedOptions(const QString& path) {
+    m_options = FeedOptions::Load(SettingsIniPath(), path);
+    m_feed.SetRenewsDateOnEdit(m_options.renewPubDateOnEdit);
+}
+
+bool CRSSEditDoc::SetFeedOptions(const FeedOptions& options) {
+    m_options = options;
+    m_feed.SetRenewsDateOnEdit(options.renewPubDateOnEdit);
+    return m_pathName.isEmpty() || options.Store(SettingsIniPath(), m_pathName);
+}
+
+bool CRSSEditDoc::ApplyFieldEdits(int post, const QList<FieldEdit>& edits, DocumentListener* sender,
+                                  QString* error) {
+    if (post >= m_feed.GetPostCount()) {
+        if (error)
+            *error = u"the feed has no post %1"_s.arg(post);
+        return false;
+    }
+    bool changed = false;
+    const bool done = ::ApplyFieldEdits(m_feed, post, edits, &changed, error);
+    if (changed) {
+        SetModifiedFlag(true);
+        if (post >= 0)
+            NotifyViews(sender, HintLinkOrAuthorChanged, post);
+    }
+    return done;
 }

@@ -7,6 +7,8 @@
 #include "document/hints.h"
 #include "document/posthistory.h"
 #include "document/postlistorder.h"
+#include "feed/feedfields.h"
+#include "feed/feedoptions.h"
 #include "feed/newfeedinfo.h"
 #include "feed/rssfeed.h"
 
@@ -114,6 +116,25 @@ public:
     // The posts bar reports whether its filter box exists (the Filtering check mark).
     void SetFilterBoxShown(bool shown) { m_filterBoxShown = shown; }
 
+    // --- Properties of the channel and the posts -----------------------------------
+    // Applies the edits to the channel (post -1) or to a post as one change:
+    // the document is marked modified once when anything changed, and for a
+    // post the bars hear HintLinkOrAuthorChanged, so the list shows its new
+    // date. Nothing changes when a path is not a field.
+    bool ApplyFieldEdits(int post, const QList<FieldEdit>& edits,
+                         DocumentListener* sender = nullptr, QString* error = nullptr);
+    // The feed's own options (generator, lastBuildDate, renewing post dates,
+    // the media base URL), loaded with the file.
+    const FeedOptions& GetFeedOptions() const { return m_options; }
+    // Takes the options at once and writes them to the settings file when
+    // the document has a path (a new feed's go there on its first save).
+    // False when they could not be written. Options are settings, not feed
+    // content: the document is not marked modified.
+    bool SetFeedOptions(const FeedOptions& options);
+    // Whether saves write what the options ask for (generator,
+    // lastBuildDate); off for a plain copy such as orvanctl save-as.
+    void SetSavesApplyFeedOptions(bool apply) { m_savesApplyOptions = apply; }
+
     // --- Commands ------------------------------------------------------------------
     // Each answers whether it changed or did something.
     bool OnPostAdd();
@@ -177,6 +198,8 @@ private:
     void OnFileChangedOnDisk();
     // Records why an open ("open") or a save ("save") of path failed.
     void SetFailure(const char* action, const QString& path, const QString& reason);
+    // Reads the options of the feed at path (the defaults for none).
+    void LoadFeedOptions(const QString& path);
 
     CRssFeed m_feed;
     PostHistory m_history;
@@ -193,6 +216,8 @@ private:
     // The file as it was last loaded or saved; nothing known for a new feed.
     std::optional<FileState> m_diskState;
     std::unique_ptr<FileWatch> m_watch;
+    FeedOptions m_options;
+    bool m_savesApplyOptions = true;
 
     QList<DocumentView*> m_views;
     DocumentListener* m_frameHub = nullptr;

@@ -249,7 +249,7 @@ std::optional<FieldPath> FieldPath::Parse(const QString& text, QString* error) {
             }
             return path;
         }
-        return bad(u"unexpected %1"_s.arg(text[pos]));
+        return bad(u"unexpected \"%1\""_s.arg(text[pos]));
     }
 }
 
@@ -526,4 +526,29 @@ bool SetFeedField(CRssFeed& feed, int post, const FieldPath& path, const QString
     const EmptyValue empty =
         post < 0 && IsRequiredChannelField(path) ? EmptyValue::KeepsElement : EmptyValue::Removes;
     return SetFieldValue(context, path, value, empty, changed, error);
+}
+
+bool ApplyFieldEdits(CRssFeed& feed, int post, const QList<FieldEdit>& edits, bool* changed,
+                     QString* error) {
+    QList<FieldPath> paths;
+    for (const FieldEdit& edit : edits) {
+        std::optional<FieldPath> path = FieldPath::Parse(edit.path, error);
+        if (!path)
+            return false;
+        paths.append(*path);
+    }
+    const pugi::xml_node context = FieldContext(feed, post);
+    if (!context)
+        return Fail(error, post < 0 ? u"the feed has no channel"_s
+                                    : u"the feed has no post %1"_s.arg(post));
+    for (qsizetype i = 0; i < edits.size(); ++i) {
+        const FieldEdit& edit = edits[i];
+        const bool done = edit.repeated
+                              ? SetRepeatedValues(context, paths[i], *edit.repeated,
+                                                  edit.clearAttributes, changed, error)
+                              : SetFeedField(feed, post, paths[i], edit.value, changed, error);
+        if (!done)
+            return false;
+    }
+    return true;
 }

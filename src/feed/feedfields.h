@@ -95,6 +95,22 @@ bool IsRequiredChannelField(const FieldPath& path);
 // setters, the rest through SetFieldValue.
 bool SetFeedField(CRssFeed& feed, int post, const FieldPath& path, const QString& value,
                   bool* changed = nullptr, QString* error = nullptr);
+// One change of a field, as a property editor hands it over.
+struct FieldEdit {
+    QString path;
+    QString value;
+    // When set, the elements of path are made to hold exactly these values
+    // (SetRepeatedValues, with clearAttributes) and value is not used.
+    std::optional<QList<RepeatedValue>> repeated;
+    QStringList clearAttributes;
+};
+
+// Applies the edits in order to the channel (post -1) or a post. Every path
+// is read before anything changes, so a path that is not one changes
+// nothing. changed tells whether the tree changed.
+bool ApplyFieldEdits(CRssFeed& feed, int post, const QList<FieldEdit>& edits,
+                     bool* changed = nullptr, QString* error = nullptr);
+
 // The element a field of post (or the channel, for -1) lives in; null when
 // there is no such post or no channel.
 pugi::xml_node FieldContext(const CRssFeed& feed, int post);
