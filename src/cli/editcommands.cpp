@@ -9,6 +9,7 @@
 #include "feed/backup.h"
 #include "feed/feedfields.h"
 #include "feed/postfooter.h"
+#include "feed/rssdate.h"
 #include "feed/rsspost.h"
 #include "platform/feedlock.h"
 #include "platform/uiservices.h"
@@ -102,6 +103,15 @@ int RunFieldCommand(const QString& name, const QStringList& args) {
     }
     if (!CheckValuesOrReport(path, {value}))
         return ExitFailed;
+    // A date no reader understands would sort the post anywhere and make the
+    // feed invalid; a script should hear of it rather than find it later.
+    if (!value.isEmpty() &&
+        (field->IsPlainName("pubDate") || field->IsPlainName("lastBuildDate")) &&
+        !TryParseRssDate(value)) {
+        PrintError(path,
+                   u"not a date: %1 (write it like \"05 Dec 2026 10:45:34 GMT\")"_s.arg(value));
+        return ExitFailed;
+    }
     PrepareDescriptionFilter();
     FeedLock lock;
     if (!LockOrReport(lock, path))

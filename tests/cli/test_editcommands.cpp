@@ -220,8 +220,11 @@ private slots:
             << 3 << QStringList{u"delete"_s, u"-1"_s} << 1 << u"out of range"_s;
         QTest::newRow("index not a number")
             << 3 << QStringList{u"duplicate"_s, u"two"_s} << 1 << u"not a post index"_s;
-        QTest::newRow("unknown field")
-            << 3 << QStringList{u"set"_s, u"0"_s, u"pubDate"_s, u"x"_s} << 2 << u"unknown field"_s;
+        QTest::newRow("not a field")
+            << 3 << QStringList{u"set"_s, u"0"_s, u"image//url"_s, u"x"_s} << 2 << u"not a field"_s;
+        QTest::newRow("not a date")
+            << 3 << QStringList{u"set"_s, u"0"_s, u"pubDate"_s, u"next tuesday"_s} << 1
+            << u"not a date"_s;
         QTest::newRow("unknown option")
             << 3 << QStringList{u"add"_s, u"--colour"_s, u"red"_s} << 2 << u"unknown option"_s;
         QTest::newRow("only post") << 1 << QStringList{u"delete"_s, u"0"_s} << 1 << u"only post"_s;

@@ -133,7 +133,7 @@ private slots:
         QTest::newRow("bad sort") << QStringList({"list", "f", "--sort", "size"}) << 2
                                   << QStringLiteral("unknown sort order");
         QTest::newRow("bad field")
-            << QStringList({"get", "f", "0", "colour"}) << 2 << QStringLiteral("unknown field");
+            << QStringList({"get", "f", "0", "image//url"}) << 2 << QStringLiteral("not a field");
         QTest::newRow("missing file") << QStringList({"count", missing}) << 3
                                       << QStringLiteral("orvanctl: ") + missing +
                                              QStringLiteral(": No such file or directory");
