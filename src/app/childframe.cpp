@@ -1,6 +1,7 @@
 #include "app/childframe.h"
 
 #include "app/feedkind.h"
+#include "app/feedpropertiesdialog.h"
 #include "app/mainframe.h"
 #include "document/rsseditdoc.h"
 #include "editor/rsseditview.h"
@@ -148,6 +149,7 @@ bool ChangesTheFeed(int id) {
     case ID_INSERT_HYPERLINK:
     case ID_INSERT_IMAGE:
     case ID_INSERT_TEST:
+    case ID_FEED_PROPERTIES:
         return true;
     default:
         return false;
@@ -349,6 +351,11 @@ bool CChildFrame::routeCommand(int id) {
     case ID_VIEW_RSS_POSTS:
         showPostsBar(!m_postsBar->isVisible());
         return true;
+    case ID_FEED_PROPERTIES: {
+        FeedPropertiesDialog dialog(m_doc.get(), this);
+        dialog.exec();
+        return true;
+    }
     case ID_VIEW_PREVIEW: {
         const bool show = !m_previewBar->isVisible();
         m_previewBar->setVisible(show);
@@ -389,6 +396,8 @@ bool CChildFrame::commandStatus(int id, bool* enabled, bool* checked) {
         return true;
     case ID_VIEW_PREVIEW:
         *checked = m_previewBar->isVisible();
+        return true;
+    case ID_FEED_PROPERTIES:
         return true;
     default:
         break;

@@ -157,6 +157,10 @@ QList<CommandInfo> BuildTable() {
          u"Filtering (Ctrl+F)"_s, u"edit-find"_s,
          Merge(Keys(QKeySequence::Find), Keys({ctrl | Qt::Key_F})), true},
 
+        {ID_FEED_PROPERTIES, u"&Properties…"_s,
+         u"Edit the feed's title, language, image, categories and podcast settings"_s,
+         u"Feed Properties"_s, u"document-properties"_s, Keys({alt | Qt::Key_Return})},
+
         {ID_FORMAT_BOLD, u"&Bold"_s, u"Make the selection bold"_s, u"Bold"_s, u"format-text-bold"_s,
          Keys(QKeySequence::Bold)},
         {ID_FORMAT_ITALIC, u"&Italic"_s, u"Make the selection italic"_s, u"Italic"_s,
@@ -352,6 +356,7 @@ QList<MenuInfo> MenuBarLayout(int menuResource) {
          {ID_POST_ADD, ID_POST_RENAME, ID_POST_DUPLICATE, ID_POST_DUPLICATE_DELETE, ID_POST_DELETE,
           0, ID_POST_BACK, ID_POST_FORWARD, 0, ID_SORT_BY_POSITION, ID_SORT_BY_TITLE,
           ID_SORT_BY_DATE, 0, ID_POST_FILTERING}},
+        {u"Fee&d"_s, {ID_FEED_PROPERTIES}},
         // Alt+O is the recent-files popup, so the menu's mnemonic moves to the r.
         {u"Fo&rmat"_s,
          {ID_FORMAT_BOLD, ID_FORMAT_ITALIC, ID_FORMAT_UNDERLINE, ID_FORMAT_STRIKEOUT, 0,

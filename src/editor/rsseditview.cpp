@@ -5,6 +5,7 @@
 #include "feed/rsspost.h"
 #include "html/htmltransforms.h"
 #include "htmlui/htmlsurface.h"
+#include "propsui/postpropertiespane.h"
 
 #include <QFile>
 #include <QMessageBox>
@@ -48,7 +49,10 @@ CRSSEditView::CRSSEditView(CRSSEditDoc* doc, QWidget* parent) : QWidget(parent),
     m_surface = new HtmlSurface(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_surface);
+    layout->setSpacing(0);
+    layout->addWidget(m_surface, 1);
+    m_properties = new PostPropertiesPane(doc, this, this);
+    layout->addWidget(m_properties);
     // Cut, copy and paste from menus act on the page's own clipboard commands.
     QWebEngineSettings* settings = m_surface->page()->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
@@ -104,6 +108,7 @@ HtmlValue CRSSEditView::richState(const QString& key) const {
 
 void CRSSEditView::setReadOnly(bool readOnly) {
     m_readOnly = readOnly;
+    m_properties->setReadOnlyFeed(readOnly);
     updateEditable();
 }
 
@@ -145,10 +150,18 @@ void CRSSEditView::forgetPosts(bool all) {
 // --- notifications ---------------------------------------------------------------
 
 void CRSSEditView::OnUpdate(DocumentListener* sender, DocHint hint, const HintParam& param) {
-    if (hint == HintFeedLoaded)
+    if (hint == HintFeedLoaded) {
         forgetPosts(true);
-    else if (hint == HintPostDeleted || hint == HintPostsInserted)
+        // The tree the pane's post lived in is gone: its pending edit with it.
+        m_properties->forgetPost();
+    } else if (hint == HintPostDeleted || hint == HintPostsInserted) {
         forgetPosts(false);
+    }
+    if (hint == HintPostDeleted && m_properties->shownPost() < 0)
+        m_properties->forgetPost();
+    // Another window may have renewed the post's date or guid.
+    if (hint == HintTitleChanged || hint == HintLinkOrAuthorChanged || hint == HintSetDescription)
+        m_properties->refresh();
     if (sender == this)
         return;
     switch (hint) {
@@ -206,6 +219,7 @@ void CRSSEditView::LoadPost(int index) {
     if (!post)
         return;
     m_storeTimer.stop();
+    m_properties->showPost(index);
     m_serial = ++m_lastSerial;
     m_shown.insert(m_serial, {m_doc->GetFeed().GetItemNode(index), index});
     m_shown.remove(m_serial - kShownKept);
@@ -262,6 +276,7 @@ void CRSSEditView::storeBody(qint64 serial, const QString& html) {
     // The post on show goes through the document, which tells the preview.
     if (serial == m_serial && index == m_doc->GetCurrentPost()) {
         m_doc->NotifyViews(this, HintSetDescription, HintParam(text));
+        m_properties->refresh();
         return;
     }
     if (m_doc->GetFeed().SetDescription(index, text))
@@ -269,6 +284,8 @@ void CRSSEditView::storeBody(qint64 serial, const QString& html) {
 }
 
 void CRSSEditView::StorePost(int index, bool onlyIfChanged) {
+    // The pane's edits go to the post they were made in, whichever is current.
+    m_properties->flush();
     SyncWithPage();
     if (onlyIfChanged && !m_bFaceChanged)
         return;
@@ -326,6 +343,7 @@ void CRSSEditView::storeTitle(qint64 serial, const QString& text) {
     std::optional<CRssPost> post = m_doc->GetFeed().MakePost(index);
     if (post && post->GetTitle() != text)
         post->SetTitle(text);
+    m_properties->refresh();
     m_doc->NotifyViews(this, HintTitleChanged, index);
 }
 
@@ -367,6 +385,8 @@ void CRSSEditView::storeChoiceText(const QString& id, qint64 serial, const QStri
     } else if (post->GetAuthor() != text) {
         post->SetAuthor(text);
     }
+    // Its date (and, for a link, its guid) may be new.
+    m_properties->refresh();
 }
 
 void CRSSEditView::sendChoice(const QString& id, const QString& method, const QString& text) {

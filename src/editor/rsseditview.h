@@ -24,6 +24,7 @@
 
 class CRSSEditDoc;
 class HtmlSurface;
+class PostPropertiesPane;
 struct HtmlEvent;
 class QAction;
 class QPrinter;
@@ -48,6 +49,8 @@ public:
 
     CRSSEditDoc* GetDocument() const { return m_doc; }
     HtmlSurface* surface() const { return m_surface; }
+    // The post's further properties, under the face.
+    PostPropertiesPane* propertiesPane() const { return m_properties; }
     // Processes events until the face is loaded; false when it failed.
     bool waitUntilLoaded();
 
@@ -187,6 +190,7 @@ private:
 
     CRSSEditDoc* m_doc = nullptr;
     HtmlSurface* m_surface = nullptr;
+    PostPropertiesPane* m_properties = nullptr;
     QList<QAction*> m_actions;
     QHash<int, QAction*> m_actionById;
     QString m_statusText;

@@ -51,6 +51,24 @@ void MediaWorkers::probeRemote(const QString& url, QObject* context, ProbeDone d
     });
 }
 
+void MediaWorkers::probeLocal(const QString& path, QObject* context, ProbeDone done) {
+    QPointer<QObject> guard(context);
+    run([this, path, guard, done = std::move(done)] {
+        MediaFacts facts;
+        QString error;
+        const bool ok = ProbeLocalMedia(path, facts, &error);
+        if (!m_stop) {
+            QMetaObject::invokeMethod(
+                this,
+                [guard, done, ok, facts, error] {
+                    if (guard)
+                        done(ok, facts, error);
+                },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
 void MediaWorkers::fetchBytes(const QString& url, qint64 maxBytes, QObject* context,
                               FetchDone done) {
     NetworkLimits limits = m_limits;

@@ -25,6 +25,8 @@ public:
     using FetchDone = std::function<void(bool ok, const QByteArray& bytes, const QString& error)>;
     // done runs on the GUI thread unless context is gone by then.
     void probeRemote(const QString& url, QObject* context, ProbeDone done);
+    // A local file is read off the GUI thread too: it may sit on a slow mount.
+    void probeLocal(const QString& path, QObject* context, ProbeDone done);
     void fetchBytes(const QString& url, qint64 maxBytes, QObject* context, FetchDone done);
 
     // Bounds of the requests (the stop flag is the workers' own).

@@ -118,3 +118,8 @@ enum ShellCommandId : int {
     ID_WINDOW_NEXT = 33101,
     ID_WINDOW_PREVIOUS = 33102,
 };
+
+// Properties of the feed and its posts beyond the editor's four fields.
+enum PropertiesCommandId : int {
+    ID_FEED_PROPERTIES = 33200,
+};
