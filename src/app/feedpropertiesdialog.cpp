@@ -144,12 +144,12 @@ QWidget* FeedPropertiesDialog::buildGeneral() {
     auto* categories = new CategoryTable(u"Category"_s, u"Domain (optional)"_s);
     categories->setObjectName(u"categories"_s);
     categories->setFixedHeight(96);
-    form->addRow(u"Cate&gories:"_s, categories);
+    form->addRow(u"Categorie&s:"_s, categories);
     m_form.bindList(u"category"_s, u"domain"_s, categories);
 
-    auto* ttl = Line(u"ttl"_s, u"minutes a reader may cache the feed"_s);
+    auto* ttl = Line(u"ttl"_s, u"how long a reader may keep the feed before asking again"_s);
     ttl->setValidator(new QIntValidator(0, 10000000, ttl));
-    form->addRow(u"TT&L:"_s, ttl);
+    form->addRow(u"TTL (min&utes):"_s, ttl);
     m_form.bindLine(u"ttl"_s, ttl);
     auto* docs = Line(u"docs"_s, u"https://www.rssboard.org/rss-specification"_s);
     form->addRow(u"D&ocs:"_s, docs);
@@ -239,7 +239,7 @@ QWidget* FeedPropertiesDialog::buildPodcast() {
     m_form.bindLine(u"itunes:owner/itunes:email"_s, ownerEmail);
     auto* image =
         Line(u"itunesImage"_s, u"https://example.com/cover.jpg (square, 1400 to 3000 px)"_s);
-    form->addRow(u"&Image:"_s, image);
+    form->addRow(u"Artwor&k:"_s, image);
     m_form.bindLine(u"itunes:image@href"_s, image);
 
     m_category = Choice(u"itunesCategory"_s, {});
@@ -289,7 +289,7 @@ QWidget* FeedPropertiesDialog::buildPodcast() {
     computeGuid->setToolTip(u"The guid every podcast app derives from the feed's URL "
                             u"(General tab)"_s);
     connect(computeGuid, &QPushButton::clicked, this, [this] { computePodcastGuid(); });
-    form->addRow(u"Podcast &guid:"_s, Row({m_podcastGuid, computeGuid}));
+    form->addRow(u"Podcast g&uid:"_s, Row({m_podcastGuid, computeGuid}));
     m_form.bindLine(u"podcast:guid"_s, m_podcastGuid);
 
     auto* locked = Choice(u"podcastLocked"_s, {u"yes"_s, u"no"_s});
@@ -309,7 +309,7 @@ QWidget* FeedPropertiesDialog::buildPodcast() {
         {FieldForm::LinePart(u"owner"_s, lockOwner)});
     auto* fundingUrl = Line(u"podcastFundingUrl"_s, u"https://…"_s);
     auto* fundingText = Line(u"podcastFundingText"_s, u"Support the show"_s);
-    form->addRow(u"F&unding:"_s, Row({fundingUrl, fundingText}));
+    form->addRow(u"Fun&ding:"_s, Row({fundingUrl, fundingText}));
     m_form.bindGroup(
         u"podcast:funding"_s, [fundingText] { return fundingText->text(); },
         [fundingText](const QString& v) { fundingText->setText(v); },
@@ -325,7 +325,7 @@ QWidget* FeedPropertiesDialog::buildPodcast() {
     m_mediaBaseUrl = Line(u"mediaBaseUrl"_s, u"https://example.com/media/"_s);
     m_mediaBaseUrl->setToolTip(u"An enclosure chosen from a local file gets this address "
                                u"followed by the file's name"_s);
-    form->addRow(u"Media &base URL:"_s, m_mediaBaseUrl);
+    form->addRow(u"Media ba&se URL:"_s, m_mediaBaseUrl);
     return page;
 }
 

@@ -131,6 +131,8 @@ void PostPropertiesPane::setReadOnlyFeed(bool readOnly) {
 }
 
 QWidget* PostPropertiesPane::buildPostGroup() {
+    // Mnemonics here avoid the menu bar's letters (f e p d r i v t w h): the
+    // pane lives in the main window beside the menus.
     auto* box = new QGroupBox(u"Post"_s);
     QFormLayout* form = Form(box);
 
@@ -139,11 +141,11 @@ QWidget* PostPropertiesPane::buildPostGroup() {
     // No weekday: with one, changing the year would move the day to keep it.
     m_date->setDisplayFormat(u"dd MMM yyyy HH:mm:ss 'GMT'"_s);
     m_date->setCalendarPopup(true);
-    form->addRow(u"&Date:"_s, m_date);
+    form->addRow(u"D&ate:"_s, m_date);
     m_form.bindDate(u"pubDate"_s, m_date);
 
     m_guid = Line(u"postGuid"_s, u"a unique, unchanging id"_s);
-    m_permaLink = new QCheckBox(u"&Permalink"_s);
+    m_permaLink = new QCheckBox(u"Permalin&k"_s);
     m_permaLink->setObjectName(u"postPermaLink"_s);
     m_permaLink->setToolTip(u"The guid is the post's address on the web"_s);
     form->addRow(u"&Guid:"_s, Row({m_guid, m_permaLink}));
@@ -167,7 +169,7 @@ QWidget* PostPropertiesPane::buildPostGroup() {
 
     m_categories = new CategoryTable(u"Category"_s, u"Domain"_s);
     m_categories->setObjectName(u"postCategories"_s);
-    form->addRow(u"Ca&tegories:"_s, m_categories);
+    form->addRow(u"&Categories:"_s, m_categories);
     m_form.bindList(u"category"_s, u"domain"_s, m_categories);
     return box;
 }
@@ -180,8 +182,8 @@ QWidget* PostPropertiesPane::buildEnclosureGroup() {
     m_enclosureLength->setValidator(
         new QRegularExpressionValidator(QRegularExpression(u"[0-9]{0,18}"_s), m_enclosureLength));
     m_enclosureType = Line(u"enclosureType"_s, u"audio/mpeg"_s);
-    form->addRow(u"U&RL:"_s, m_enclosureUrl);
-    form->addRow(u"&Length:"_s, m_enclosureLength);
+    form->addRow(u"UR&L:"_s, m_enclosureUrl);
+    form->addRow(u"Le&ngth:"_s, m_enclosureLength);
     form->addRow(u"T&ype:"_s, m_enclosureType);
     m_form.bindGroup(u"enclosure"_s, {}, {},
                      {FieldForm::LinePart(u"url"_s, m_enclosureUrl),
@@ -190,12 +192,12 @@ QWidget* PostPropertiesPane::buildEnclosureGroup() {
     for (QLineEdit* edit : {m_enclosureUrl, m_enclosureLength, m_enclosureType})
         connect(edit, &QLineEdit::editingFinished, this, [this] { flush(); });
 
-    m_chooseFile = new QPushButton(u"Choose Media &File…"_s);
+    m_chooseFile = new QPushButton(u"Choose Media File…"_s);
     m_chooseFile->setObjectName(u"chooseMediaFile"_s);
     m_chooseFile->setToolTip(u"Fill the enclosure from a media file on this computer: its "
                              u"address under the feed's media base URL, length, type and "
                              u"duration"_s);
-    m_fetch = new QPushButton(u"Fetch Length and T&ype"_s);
+    m_fetch = new QPushButton(u"Fetch Length and Type"_s);
     m_fetch->setObjectName(u"fetchEnclosure"_s);
     m_fetch->setToolTip(u"Ask the server for the length and type of the file at the URL"_s);
     form->addRow(m_chooseFile);
@@ -209,14 +211,14 @@ QWidget* PostPropertiesPane::buildPodcastGroup() {
     auto* box = new QGroupBox(u"Podcast"_s);
     QFormLayout* form = Form(box);
     auto* episodeTitle = Line(u"itunesTitle"_s);
-    form->addRow(u"Episode t&itle:"_s, episodeTitle);
+    form->addRow(u"Episode title:"_s, episodeTitle);
     m_form.bindLine(u"itunes:title"_s, episodeTitle);
 
     auto* episode = Line(u"itunesEpisode"_s, u"number"_s);
     episode->setValidator(new QIntValidator(0, 999999, episode));
     auto* season = Line(u"itunesSeason"_s, u"number"_s);
     season->setValidator(new QIntValidator(0, 999999, season));
-    form->addRow(u"E&pisode:"_s, Row({episode, new QLabel(u"Season:"_s), season}));
+    form->addRow(u"Episode:"_s, Row({episode, new QLabel(u"Season:"_s), season}));
     m_form.bindLine(u"itunes:episode"_s, episode);
     m_form.bindLine(u"itunes:season"_s, season);
 
@@ -231,7 +233,7 @@ QWidget* PostPropertiesPane::buildPodcastGroup() {
     m_form.bindLine(u"itunes:image@href"_s, image);
 
     m_duration = Line(u"itunesDuration"_s, u"seconds or hh:mm:ss"_s);
-    form->addRow(u"D&uration:"_s, m_duration);
+    form->addRow(u"Durati&on:"_s, m_duration);
     m_form.bindLine(u"itunes:duration"_s, m_duration);
 
     auto* transcriptUrl = Line(u"transcriptUrl"_s, u"https://…/transcript.vtt"_s);
@@ -258,7 +260,7 @@ QWidget* PostPropertiesPane::buildPodcastGroup() {
 
     // Chapters are JSON files of one type; the type goes with the address.
     auto* chapters = Line(u"chaptersUrl"_s, u"https://…/chapters.json"_s);
-    form->addRow(u"C&hapters:"_s, chapters);
+    form->addRow(u"Chapters:"_s, chapters);
     auto chaptersType = std::make_shared<QString>();
     m_form.bindGroup(u"podcast:chapters"_s, {}, {},
                      {FieldForm::LinePart(u"url"_s, chapters),

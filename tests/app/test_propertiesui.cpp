@@ -179,8 +179,17 @@ void TypeInCell(QTableWidget* table, int row, int column, const QString& text) {
     QTest::keyClick(table, Qt::Key_F2);
     QLineEdit* editor = nullptr;
     QTRY_VERIFY((editor = qobject_cast<QLineEdit*>(table->focusWidget())));
-    QTest::keyClicks(editor, text);
+    editor->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(editor, Qt::Key_Delete);
+    else
+        QTest::keyClicks(editor, text);
     QTest::keyClick(editor, Qt::Key_Return);
+    if (text.isEmpty()) {
+        QTRY_VERIFY(!table->item(row, column) || table->item(row, column)->text().isEmpty() ||
+                    table->rowCount() == 0);
+        return;
+    }
     QTRY_VERIFY(table->item(row, column));
     QCOMPARE(table->item(row, column)->text(), text);
 }
@@ -372,6 +381,58 @@ private slots:
         QCOMPARE(after.count("xmlns:podcast="), 1);
         QCOMPARE(after.count("xmlns:atom=\"http://www.w3.org/2005/Atom\""), 1);
         QVERIFY(after.split('\n').value(1).contains("xmlns:itunes="));
+    }
+
+    // A file with prefixes of its own and two funding links: the dialog edits
+    // the first in place, writes its prefixes, and leaves the second alone.
+    void dialog_ownPrefixesAndRepeatedElements_areKept() {
+        const QByteArray feed =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<rss version=\"2.0\" xmlns:it=\"http://www.itunes.com/dtds/podcast-1.0.dtd\" "
+            "xmlns:pc=\"https://podcastindex.org/namespace/1.0\">\n"
+            "    <channel>\n"
+            "        <title>Show</title>\n"
+            "        <link>https://show.example/</link>\n"
+            "        <description>All about it</description>\n"
+            "        <it:author>Old</it:author>\n"
+            "        <pc:funding url=\"https://a.example/\">A</pc:funding>\n"
+            "        <pc:funding url=\"https://b.example/\">B</pc:funding>\n"
+            "        <category>One</category>\n"
+            "        <category>Two</category>\n"
+            "        <item>\n"
+            "            <title>One</title>\n"
+            "        </item>\n"
+            "    </channel>\n"
+            "</rss>\n";
+        const QString path = m_dir->filePath(u"own.xml"_s);
+        WriteBytes(path, feed);
+        CChildFrame* frame = open(path);
+        QVERIFY(frame);
+        QVERIFY(runPropertiesDialog([](FeedPropertiesDialog* d) {
+            ClickTab(d->findChild<QTabWidget*>(u"feedPropertiesTabs"_s), 2);
+            auto* author = d->findChild<QLineEdit*>(u"itunesAuthor"_s);
+            QCOMPARE(author->text(), u"Old"_s);
+            TypeInto(author, QString());
+            TypeInto(d->findChild<QLineEdit*>(u"podcastFundingText"_s), u"Give"_s);
+            TypeInto(d->findChild<QLineEdit*>(u"itunesOwnerName"_s), u"Ann"_s);
+            ClickTab(d->findChild<QTabWidget*>(u"feedPropertiesTabs"_s), 0);
+            // The first category emptied: it goes, the second stays.
+            auto* categories = d->findChild<QTableWidget*>(u"categories"_s);
+            TypeInCell(categories, 0, 0, QString());
+            QTest::mouseClick(d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                              Qt::LeftButton);
+        }));
+        save();
+        const QByteArray after = ReadBytes(path);
+        QByteArray expected = feed;
+        expected.replace("        <it:author>Old</it:author>\n", "");
+        expected.replace(">A</pc:funding>", ">Give</pc:funding>");
+        expected.replace("        <category>One</category>\n", "");
+        expected.replace("        <item>", "        <it:owner>\n"
+                                           "            <it:name>Ann</it:name>\n"
+                                           "        </it:owner>\n"
+                                           "        <item>");
+        QCOMPARE(after, expected);
     }
 
     void dialog_cancel_changesNothing() {
