@@ -9,9 +9,11 @@
 #include "app/mainframe.h"
 #include "document/rsseditdoc.h"
 #include "editor/rsseditview.h"
+#include "feed/feedoptions.h"
 #include "feed/newfeedinfo.h"
 #include "htmlui/htmlsurface.h"
 #include "platform/commandids.h"
+#include "platform/settingsfile.h"
 #include "postsbar/barrssitems.h"
 #include "postsbar/postsbarcommands.h"
 #include "postsbar/postslistview.h"
@@ -39,6 +41,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWebEngineView>
 
 #include <functional>
 #include <pugixml.hpp>
@@ -501,6 +504,33 @@ private slots:
         QCOMPARE(after.count("xmlns:itunes="), 1);
     }
 
+    // The podcaster's case: with "Renew a post's date when it is edited" off,
+    // a title typed in the editor leaves the episode's date as it was; the
+    // option is kept for the next time the feed is opened.
+    void renewOff_titleTyped_keepsTheDate() {
+        const QString path = m_dir->filePath(u"feed.xml"_s);
+        WriteBytes(path, kFeed);
+        CChildFrame* frame = open(path);
+        QVERIFY(frame);
+        QVERIFY(runPropertiesDialog([](FeedPropertiesDialog* d) {
+            ClickCheck(d->findChild<QWidget*>(u"renewPostDate"_s));
+            QTest::mouseClick(d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                              Qt::LeftButton);
+        }));
+        QVERIFY(!frame->document()->GetFeedOptions().renewPubDateOnEdit);
+        QVERIFY(!FeedOptions::Load(SettingsIniPath(), path).renewPubDateOnEdit);
+
+        QWidget* page = frame->view()->surface()->view()->focusProxy();
+        QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(page->width() / 2, 20));
+        QTest::keyClick(page, Qt::Key_End);
+        QTest::keyClicks(page, u" more"_s);
+        QTRY_VERIFY(frame->document()->IsModified());
+        save();
+        const QByteArray after = ReadBytes(path);
+        QVERIFY2(after.contains("<title>One more</title>"), after.constData());
+        QVERIFY2(after.contains("<pubDate>05 Dec 2026 10:45:34 GMT</pubDate>"), after.constData());
+    }
+
     void pane_date_isWrittenInTheFeedsForm() {
         const QString path = m_dir->filePath(u"feed.xml"_s);
         WriteBytes(path, kFeed);
@@ -514,6 +544,10 @@ private slots:
         date->setCurrentSection(QDateTimeEdit::YearSection);
         QTest::keyClick(date, Qt::Key_Up);
         QTest::keyClick(date, Qt::Key_Return);
+        // The list shows the new date at once.
+        QAbstractItemModel* list = frame->postsBar()->ListView()->model();
+        QTRY_VERIFY2(list->index(0, 1).data().toString().contains(u"2027"_s),
+                     qPrintable(list->index(0, 1).data().toString()));
         save();
         const QByteArray after = ReadBytes(path);
         QVERIFY2(after.contains("            <pubDate>05 Dec 2027 10:45:34 GMT</pubDate>\n"),
