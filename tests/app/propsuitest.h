@@ -55,6 +55,11 @@ public:
     void Beep() override {}
     bool OpenUrl(const QString&) override { return true; }
     bool OpenFolder(const QString&, QString*) override { return true; }
+    SaveAnswer AskSaveChanges(const QString&) override {
+        ++questions;
+        return SaveAnswer::Save;
+    }
+    int questions = 0;
 };
 
 inline QByteArray ReadBytes(const QString& path) {

@@ -375,6 +375,23 @@ private slots:
         QVERIFY2(after.contains("<pubDate>05 Dec 2026 10:45:34 GMT</pubDate>"), after.constData());
     }
 
+    // A field still being typed in when the window closes is asked about and saved.
+    void pane_pendingEdit_isSavedOnClose() {
+        const QString path = m_dir->filePath(u"feed.xml"_s);
+        WriteBytes(path, kFeed);
+        CChildFrame* frame = open(path);
+        QVERIFY(frame);
+        PostPropertiesPane* pane = unfoldedPane(frame);
+        TypeInto(pane->findChild<QLineEdit*>(u"itunesTitle"_s), u"Pilot"_s);
+        QVERIFY(!frame->document()->IsModified());
+        m_frame->commandAction(ID_FILE_CLOSE)->trigger();
+        QCOMPARE(m_ui->questions, 1);
+        QTRY_VERIFY(m_frame->childFrames().isEmpty());
+        QVERIFY2(ReadBytes(path).contains("            <itunes:title>Pilot</itunes:title>\n"
+                                          "        </item>"),
+                 ReadBytes(path).constData());
+    }
+
     void pane_date_isWrittenInTheFeedsForm() {
         const QString path = m_dir->filePath(u"feed.xml"_s);
         WriteBytes(path, kFeed);
