@@ -179,6 +179,25 @@ private slots:
         QVERIFY(saved()->GetDescription(0).startsWith(u"<p>Body 0hello</p>"_s));
     }
 
+    // After a save nothing is pending: leaving the post stores nothing, so the
+    // feed stays unmodified and the post keeps the date the file has.
+    void switchAfterSave_changesNothing() {
+        open(Posts(3));
+        caretToBodyEnd();
+        typeKeys(view(), u"word"_s);
+        pressKey(view(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!doc()->IsModified());
+        const QByteArray bytes = savedBytes();
+        // The date is written to the second: a renewed one would differ.
+        QTest::qWait(1100);
+        doc()->NotifyViews(m_frame->activeChildFrame()->postsBar(), HintSelectPost, 2);
+        QTRY_COMPARE(view()->ShownPost(), 2);
+        QTest::qWait(700);
+        QVERIFY(!doc()->IsModified());
+        QVERIFY(m_frame->runCommand(ID_FILE_SAVE));
+        QCOMPARE(savedBytes(), bytes);
+    }
+
     void quitRightAfterTyping_answeredSaveKeepsWholeWord() {
         open(Posts(2));
         m_ui->realQuestion = true;
