@@ -28,6 +28,11 @@ bool SameFile(const QString& a, const QString& b) {
 
 } // namespace
 
+bool IsFeedItself(const PublishDestination& destination, const QString& feedPath) {
+    return destination.protocol() == PublishProtocol::File &&
+           SameFile(destination.url().toLocalFile(), feedPath);
+}
+
 struct FeedPublishing::Run {
     QString feedPath;
     QString name;
@@ -42,6 +47,8 @@ struct FeedPublishing::Run {
     bool declined = false;
     bool passwordFromStore = false;
     bool rememberPassword = false;
+    // Time to show the progress, once no question stands in front of it.
+    bool progressDue = false;
 };
 
 FeedPublishing::FeedPublishing(QWidget* window, const QString& settingsFile, QObject* parent)
@@ -119,6 +126,11 @@ FeedPublishing::Start FeedPublishing::publish(const QString& feedPath) {
         showError(cannot, u"The destination "_s + settings.destination + u": "_s + why);
         return Start::Failed;
     }
+    if (IsFeedItself(destination, feedPath)) {
+        showError(cannot, u"The destination "_s + destination.displayText() +
+                              u" is the feed file itself."_s);
+        return Start::Failed;
+    }
     destination.requireTls = settings.requireTls;
     destination.caFile = settings.caFile;
     destination.keyFile = settings.keyFile;
@@ -154,7 +166,12 @@ FeedPublishing::Start FeedPublishing::publish(const QString& feedPath) {
     connect(job, &PublishJob::finished, this,
             [this, job](const PublishResult& result) { onFinished(job, result); });
     m_runs.push_back(std::move(run));
-    QTimer::singleShot(kShowProgressAfterMs, progress, &QWidget::show);
+    QTimer::singleShot(kShowProgressAfterMs, job, [this, job] {
+        if (Run* run = runFor(job)) {
+            run->progressDue = true;
+            showProgress(run);
+        }
+    });
     emit statusMessage(u"Publishing "_s + name + u" to "_s + destination.displayText() + u"…"_s);
     job->start();
     return Start::Started;
@@ -180,6 +197,12 @@ void FeedPublishing::cancelRun(Run* run) {
     run->job->cancel();
     if (run->progress)
         run->progress->setCancelling();
+    showProgress(run);
+}
+
+void FeedPublishing::showProgress(Run* run) {
+    if (run->progressDue && !run->question && run->progress && !run->progress->isVisible())
+        run->progress->show();
 }
 
 void FeedPublishing::closeQuestion(Run* run) {
@@ -197,6 +220,9 @@ void FeedPublishing::onHostKeyAsked(PublishJob* job, const HostKeyInfo& key) {
     Run* run = runFor(job);
     if (!run || run->cancelled)
         return;
+    // The question goes in front: the progress waits behind it.
+    if (run->progress)
+        run->progress->hide();
     auto* box = new HostKeyQuestion(key, m_window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
@@ -209,6 +235,7 @@ void FeedPublishing::onHostKeyAsked(PublishJob* job, const HostKeyInfo& key) {
         const bool accept = box->accepted();
         run->declined = !accept;
         job->answerHostKey(accept);
+        showProgress(run);
     });
     box->show();
 }
@@ -239,6 +266,8 @@ void FeedPublishing::onPasswordAsked(PublishJob* job, const PublishDestination& 
         if (!run || run->cancelled)
             return;
     }
+    if (run->progress)
+        run->progress->hide();
     auto* dialog =
         new PasswordDialog(destination, retry, m_passwords->secretServiceAvailable(), m_window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -256,6 +285,7 @@ void FeedPublishing::onPasswordAsked(PublishJob* job, const PublishDestination& 
             run->declined = true;
             job->answerPassword(std::nullopt);
         }
+        showProgress(run);
     });
     dialog->show();
 }

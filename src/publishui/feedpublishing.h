@@ -19,6 +19,10 @@ class QWidget;
 struct HostKeyInfo;
 struct PublishProgress;
 
+// A file: destination that is the local feed file: copying it over itself
+// would only replace the file the editor has open.
+bool IsFeedItself(const PublishDestination& destination, const QString& feedPath);
+
 class FeedPublishing final : public QObject {
     Q_OBJECT
 public:
@@ -74,6 +78,7 @@ private:
     Run* runFor(const PublishJob* job) const;
     Run* runFor(const QString& feedPath) const;
     void cancelRun(Run* run);
+    void showProgress(Run* run);
     void closeQuestion(Run* run);
     void onHostKeyAsked(PublishJob* job, const HostKeyInfo& key);
     void onPasswordAsked(PublishJob* job, const PublishDestination& destination, bool retry);

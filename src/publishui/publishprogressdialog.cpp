@@ -63,6 +63,10 @@ void PublishProgressDialog::setProgress(const PublishProgress& p) {
     QString file = u"Sending "_s + p.fileName;
     if (p.fileCount > 1)
         file += u" (%1 of %2)"_s.arg(p.fileIndex + 1).arg(p.fileCount);
+    // The last bytes leave long before the server has them all; then the copy
+    // is read back and compared.
+    if (p.total > 0 && p.sent >= p.total)
+        file = u"All sent: waiting for the server, then checking its copy…"_s;
     m_file->setText(file);
     m_bar->setRange(0, kBarSteps);
     m_bar->setValue(p.total > 0 ? int(double(p.sent) / double(p.total) * kBarSteps) : 0);

@@ -51,6 +51,13 @@ PasswordDialog::PasswordDialog(const PublishDestination& destination, bool refus
                                           "until Orvan quits."_s,
                             this);
     note->setWordWrap(true);
+    QLabel* plain = nullptr;
+    if (destination.protocol() == PublishProtocol::Ftp && !destination.requireTls) {
+        plain = new QLabel(u"Plain FTP: the password travels unencrypted. Turn on \"Require "
+                           "TLS\" in the Publish Settings if the server offers it."_s,
+                           this);
+        plain->setWordWrap(true);
+    }
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -60,6 +67,8 @@ PasswordDialog::PasswordDialog(const PublishDestination& destination, bool refus
     layout->addWidget(text);
     layout->addLayout(form);
     layout->addWidget(note);
+    if (plain)
+        layout->addWidget(plain);
     layout->addWidget(buttons);
     setMinimumWidth(380);
     m_password->setFocus();

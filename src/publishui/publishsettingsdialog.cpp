@@ -1,6 +1,7 @@
 #include "publishui/publishsettingsdialog.h"
 
 #include "publish/publishdestination.h"
+#include "publishui/feedpublishing.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -234,6 +235,8 @@ void PublishSettingsDialog::accept() {
     if (!s.destination.isEmpty() &&
         !destination.Parse(s.destination, QFileInfo(m_feedPath).fileName(), &why))
         return showError(u"Address: "_s + why, m_destination);
+    if (!s.destination.isEmpty() && IsFeedItself(destination, m_feedPath))
+        return showError(u"The address names the feed file itself."_s, m_destination);
     // Paths are kept absolute: the program may start in any folder.
     s.keyFile = AbsolutePath(s.keyFile, QDir::homePath());
     s.caFile = AbsolutePath(s.caFile, QDir::homePath());
