@@ -1,10 +1,11 @@
 // Editing operations of the rich-text behaviour: inline spans, blocks, lists,
 // quotes and inserted HTML. Each records one undo step and reports one change
-// through the context the behaviour hands over.
+// through the context the behaviour hands over. Everything is made in the
+// document the post is edited in (ctx.doc).
 "use strict";
 
 window.orvanRichEdit = function (ctx) {
-    const { body, BLOCKS, bodyRange, record, changed, select, textOffset, defuse,
+    const { doc, body, BLOCKS, bodyRange, record, changed, select, textOffset, defuse,
             closestIn, unwrap, rename, textNodesIn } = ctx;
 
     function wordAround(range) {
@@ -16,7 +17,7 @@ window.orvanRichEdit = function (ctx) {
         while (s > 0 && /[\p{L}\p{N}_'-]/u.test(text[s - 1])) s--;
         while (e < text.length && /[\p{L}\p{N}_'-]/u.test(text[e])) e++;
         if (s === e) return null;
-        const w = document.createRange();
+        const w = doc.createRange();
         w.setStart(n, s);
         w.setEnd(n, e);
         return w;
@@ -32,7 +33,7 @@ window.orvanRichEdit = function (ctx) {
             if (closestIn(node, [tag])) continue;
             if (e < node.length) node.splitText(e);
             if (s > 0) node = node.splitText(s);
-            const el = document.createElement(tag);
+            const el = doc.createElement(tag);
             node.parentNode.replaceChild(el, node);
             el.appendChild(node);
             made.push(el);
@@ -48,7 +49,7 @@ window.orvanRichEdit = function (ctx) {
         const texts = r.collapsed ? [] : textNodesIn(r).filter((t) => t.data.trim() !== "");
         const around = texts.length ? texts.map((t) => closestIn(t, [tag]))
                                     : [closestIn(r.startContainer, [tag])];
-        const result = document.createRange();
+        const result = doc.createRange();
         if (around.every((el) => el)) {
             const first = around[0];
             const last = around[around.length - 1];
@@ -65,8 +66,8 @@ window.orvanRichEdit = function (ctx) {
                 result.selectNodeContents(made[0]);
                 result.collapse(false);
             } else {
-                const el = document.createElement(tag);
-                el.appendChild(document.createTextNode("\u200B"));
+                const el = doc.createElement(tag);
+                el.appendChild(doc.createTextNode("\u200B"));
                 r.insertNode(el);
                 result.setStart(el.firstChild, 1);
                 result.collapse(true);
@@ -94,12 +95,12 @@ window.orvanRichEdit = function (ctx) {
                 let top = n;
                 if (top === body) {
                     top = body.childNodes[r.startOffset] || body.lastChild;
-                    if (!top) { top = document.createElement("p"); top.appendChild(document.createElement("br")); body.appendChild(top); }
+                    if (!top) { top = doc.createElement("p"); top.appendChild(doc.createElement("br")); body.appendChild(top); }
                 }
                 while (top.parentNode !== body) top = top.parentNode;
                 if (top.nodeType === 1 && BLOCKS.includes(top.localName)) { b = top; }
                 else {
-                    b = document.createElement("p");
+                    b = doc.createElement("p");
                     let start = top;
                     while (start.previousSibling && !isBlockNode(start.previousSibling)) start = start.previousSibling;
                     body.insertBefore(b, start);
@@ -118,9 +119,9 @@ window.orvanRichEdit = function (ctx) {
     // Takes a list item out of its list as a paragraph, splitting the list around it.
     function liftItem(li) {
         const list = li.parentNode;
-        const p = document.createElement("p");
+        const p = doc.createElement("p");
         while (li.firstChild) p.appendChild(li.firstChild);
-        const after = document.createElement(list.localName);
+        const after = doc.createElement(list.localName);
         while (li.nextSibling) after.appendChild(li.nextSibling);
         list.removeChild(li);
         list.parentNode.insertBefore(p, list.nextSibling);
@@ -143,11 +144,11 @@ window.orvanRichEdit = function (ctx) {
             } else if (blocks.every((b) => b.localName === "li")) {
                 new Set(blocks.map((b) => b.parentNode)).forEach((l) => rename(l, kind));
             } else {
-                const list = document.createElement(kind);
+                const list = doc.createElement(kind);
                 blocks[0].parentNode.insertBefore(list, blocks[0]);
                 for (let b of blocks) {
                     if (b.localName === "li") b = liftItem(b);
-                    const li = document.createElement("li");
+                    const li = doc.createElement("li");
                     if (b.localName === "p" || b.localName === "div") {
                         while (b.firstChild) li.appendChild(b.firstChild);
                         b.parentNode.removeChild(b);
@@ -175,7 +176,7 @@ window.orvanRichEdit = function (ctx) {
     }
 
     function pointAt(offset) {
-        const walker = document.createTreeWalker(body, NodeFilter.SHOW_TEXT);
+        const walker = doc.createTreeWalker(body, NodeFilter.SHOW_TEXT);
         let seen = 0;
         let last = null;
         for (let n = walker.nextNode(); n; n = walker.nextNode()) {
@@ -187,7 +188,7 @@ window.orvanRichEdit = function (ctx) {
     }
 
     function restoreSelectionText(saved) {
-        const r = document.createRange();
+        const r = doc.createRange();
         const s = pointAt(saved[0]);
         const e = pointAt(saved[1]);
         r.setStart(s[0], s[1]);
@@ -209,13 +210,13 @@ window.orvanRichEdit = function (ctx) {
                     if (!prev || prev.localName !== "li") continue;
                     let sub = prev.lastElementChild;
                     if (!sub || sub.localName !== list.localName) {
-                        sub = document.createElement(list.localName);
+                        sub = doc.createElement(list.localName);
                         prev.appendChild(sub);
                     }
                     sub.appendChild(b);
                 } else if (list.parentNode && list.parentNode.localName === "li") {
                     const outer = list.parentNode;
-                    const tail = document.createElement(list.localName);
+                    const tail = doc.createElement(list.localName);
                     while (b.nextSibling) tail.appendChild(b.nextSibling);
                     if (tail.childNodes.length) b.appendChild(tail);
                     outer.parentNode.insertBefore(b, outer.nextSibling);
@@ -224,7 +225,7 @@ window.orvanRichEdit = function (ctx) {
                     liftItem(b);
                 }
             } else if (more) {
-                const q = document.createElement("blockquote");
+                const q = doc.createElement("blockquote");
                 b.parentNode.insertBefore(q, b);
                 q.appendChild(b);
             } else {
@@ -240,18 +241,18 @@ window.orvanRichEdit = function (ctx) {
     function insertHtml(html) {
         let r = bodyRange();
         if (!r) {
-            r = document.createRange();
+            r = doc.createRange();
             r.selectNodeContents(body);
             r.collapse(false);
         }
         record(body, "insert");
-        const t = document.createElement("template");
+        const t = doc.createElement("template");
         t.innerHTML = html === undefined || html === null ? "" : String(html);
         defuse(t.content);
         const last = t.content.lastChild;
         r.deleteContents();
         r.insertNode(t.content);
-        const after = document.createRange();
+        const after = doc.createRange();
         if (last && last.isConnected) after.setStartAfter(last); else after.setStart(r.startContainer, r.startOffset);
         after.collapse(true);
         select(after);

@@ -1,6 +1,13 @@
-// The rich-text behaviour of the post editor face: a contenteditable body with
-// its own undo stack (undostack.js), the named methods the editor view calls,
-// the toolbar's "richtext:" commands and the state the view reads synchronously.
+// The rich-text behaviour of the post editor face. The post is edited in a
+// frame of its own (postframe.js); this drives it from the face: its own
+// undo stack (undostack.js), the named methods the editor view calls, the
+// toolbar's "richtext:" commands and the small state the view reads.
+//
+// What travels to C++: every change of the body is a "changed" notice with a
+// version number; the body's HTML goes only when C++ asks for it (take, or
+// load when the body it replaces was not taken yet). Every event carries the
+// number C++ gave the post on show (orvan.context), so an edit always goes to
+// the post it was made in.
 "use strict";
 
 (function () {
@@ -9,175 +16,52 @@
     const END_SELECTION = "<!--EndSelection-->";
     const BLOCKS = ["p", "h1", "h2", "h3", "h4", "h5", "h6", "pre", "li", "div", "blockquote",
                     "address", "dd", "dt", "td", "th"];
-    // Prefix that keeps a post's meta http-equiv from acting inside the face.
+    // A post this long (characters of HTML) is drawn only near the screen.
+    const LONG_POST = 200000;
+    // Prefix that keeps a post's meta http-equiv from acting.
     const DEFUSED = "x-orvan-inert-";
 
+    let host = null;
+    let frame = null;
+    let post = null;
+    let doc = null;
     let body = null;
     let title = null;
-    // The body keeps its caret while the focus is elsewhere, as a text editor does.
-    let lastRange = null;
-    // The undo stack of the body and the title (undostack.js), made on attaching.
+    // The post's selection and DOM helpers (selection.js), made on attaching.
+    let sel = null;
+    let inside, elementOf, closestIn, unwrap, rename, pathOf, nodeAt, documentOf, liveRange,
+        bodyRange, select, saveSelection, restoreSelection, textOffset, textNodesIn,
+        currentObjects, caretElement, bodyFocused;
     let undoStack = null;
-
-    // --- small DOM helpers ---------------------------------------------------
-
-    function inside(node, root) {
-        return !!node && !!root && (node === root || root.contains(node));
-    }
-
-    function elementOf(node) {
-        return node && node.nodeType === 1 ? node : node ? node.parentElement : null;
-    }
-
-    function closestIn(node, tags) {
-        for (let n = elementOf(node); n && n !== body; n = n.parentElement)
-            if (tags.includes(n.localName)) return n;
-        return null;
-    }
-
-    function unwrap(el) {
-        const parent = el.parentNode;
-        while (el.firstChild) parent.insertBefore(el.firstChild, el);
-        parent.removeChild(el);
-    }
-
-    function rename(el, tag) {
-        const n = document.createElement(tag);
-        while (el.firstChild) n.appendChild(el.firstChild);
-        el.parentNode.replaceChild(n, el);
-        return n;
-    }
-
-    function pathOf(node, root) {
-        const path = [];
-        for (let n = node; n && n !== root; n = n.parentNode)
-            path.unshift(Array.prototype.indexOf.call(n.parentNode.childNodes, n));
-        return path;
-    }
-
-    function nodeAt(root, path) {
-        let n = root;
-        for (const i of path) {
-            if (!n || !n.childNodes || i < 0 || i >= n.childNodes.length) return null;
-            n = n.childNodes[i];
-        }
-        return n;
-    }
-
-    // --- selection ------------------------------------------------------------
-
-    function liveRange(root) {
-        const sel = document.getSelection();
-        if (!sel || sel.rangeCount === 0) return null;
-        const r = sel.getRangeAt(0);
-        return inside(r.startContainer, root) && inside(r.endContainer, root) ? r : null;
-    }
-
-    // The body's selection: the live one while it is in the body, else the last one.
-    function bodyRange() {
-        const r = liveRange(body);
-        if (r) return r;
-        if (lastRange && inside(lastRange.startContainer, body)
-            && inside(lastRange.endContainer, body))
-            return lastRange;
-        return null;
-    }
-
-    function select(range) {
-        const sel = document.getSelection();
-        sel.removeAllRanges();
-        sel.addRange(range);
-        lastRange = range.cloneRange();
-    }
-
-    function saveSelection(root) {
-        const r = root === body ? bodyRange() : liveRange(root);
-        if (!r) return null;
-        return { sp: pathOf(r.startContainer, root), so: r.startOffset,
-                 ep: pathOf(r.endContainer, root), eo: r.endOffset };
-    }
-
-    function restoreSelection(root, saved) {
-        const r = document.createRange();
-        const s = saved && nodeAt(root, saved.sp);
-        const e = saved && nodeAt(root, saved.ep);
-        try {
-            if (!s || !e) throw new Error("gone");
-            r.setStart(s, saved.so);
-            r.setEnd(e, saved.eo);
-        } catch (err) {
-            r.selectNodeContents(root);
-            r.collapse(false);
-        }
-        if (root === body) lastRange = r.cloneRange();
-        if (document.activeElement === root) select(r);
-    }
-
-    function textOffset(container, offset) {
-        const r = document.createRange();
-        r.setStart(body, 0);
-        try { r.setEnd(container, offset); } catch (e) { return 0; }
-        return r.toString().length;
-    }
-
-    function textNodesIn(range) {
-        const root = range.commonAncestorContainer;
-        const out = [];
-        if (root.nodeType === 3) return [root];
-        const walker = document.createTreeWalker(root, NodeFilter.SHOW_TEXT);
-        for (let n = walker.nextNode(); n; n = walker.nextNode())
-            if (range.intersectsNode(n)) out.push(n);
-        return out;
-    }
-
-    // The element the caret stands in: an element the selection holds alone
-    // (an image), else the element around the selection's start.
-    function caretElement(range) {
-        if (!range) return null;
-        const c = range.startContainer;
-        if (c === range.endContainer && c.nodeType === 1
-            && range.endOffset - range.startOffset === 1) {
-            const only = c.childNodes[range.startOffset];
-            if (only && only.nodeType === 1) return only;
-        }
-        if (c.nodeType === 1 && range.collapsed && c.childNodes[range.startOffset]
-            && c.childNodes[range.startOffset].localName === "img")
-            return c.childNodes[range.startOffset];
-        return elementOf(c);
-    }
-
-    function currentObjects() {
-        const list = [];
-        for (let n = caretElement(bodyRange()); n && n !== body && inside(n, body); n = n.parentElement)
-            list.unshift(n);
-        return list;
-    }
-
-    function editableOf(node) {
-        if (inside(node, body)) return body;
-        if (inside(node, title)) return title;
-        return null;
-    }
+    let edit = null;
+    // The number of the last change of the body, and of the last one whose
+    // HTML went to C++ (or came from it).
+    let version = 0;
+    let takenVersion = 0;
 
     // --- change reporting -----------------------------------------------------
 
+    // Stops at the first text or media it meets, so a long post costs nothing.
     function isEmptyBody() {
-        return body.textContent.trim() === ""
-            && !body.querySelector("img, hr, table, iframe, video, audio, object, embed");
+        const walker = doc.createTreeWalker(body, NodeFilter.SHOW_TEXT);
+        for (let n = walker.nextNode(); n; n = walker.nextNode())
+            if (n.data.trim() !== "") return false;
+        return !body.querySelector("img, hr, table, iframe, video, audio, object, embed");
     }
 
     function state() {
         const r = bodyRange();
         const objects = currentObjects();
         const focused = document.activeElement;
-        const inEdit = focused === body || focused === title;
+        const inBody = focused === frame;
+        const inEdit = inBody || focused === title;
         const inField = focused && focused.localName === "input";
-        const hasSel = (() => {
-            const s = document.getSelection();
-            return !!s && s.rangeCount > 0 && !s.isCollapsed;
-        })();
-        const range = r ? [textOffset(r.startContainer, r.startOffset),
-                           textOffset(r.endContainer, r.endOffset)] : null;
+        const sel = (inBody ? doc : document).getSelection();
+        const hasSel = !!sel && sel.rangeCount > 0 && !sel.isCollapsed;
+        // Offsets are counted only for a selection: a caret's offset would cost
+        // a walk through the post on every key.
+        const range = r && !r.collapsed ? [textOffset(r.startContainer, r.startOffset),
+                                           textOffset(r.endContainer, r.endOffset)] : null;
         return {
             canUndo: inField ? 1 : (undoStack.canUndo() ? 1 : 0),
             canRedo: inField ? 1 : (undoStack.canRedo() ? 1 : 0),
@@ -189,11 +73,12 @@
             objects: objects.map((el) => el.localName),
             attributes: objects.map(attributesOf),
             selection: range,
-            selectionText: r ? r.toString() : "",
+            caret: r && r.collapsed ? 1 : 0,
+            selectionText: r && !r.collapsed ? r.toString() : "",
             selectionFragment: selectedHtml(),
             focus: focused && focused !== document.body ? focused.id || "" : "",
-            focused: focused === body ? 1 : 0,
-            html: saveHTML(),
+            focused: inBody ? 1 : 0,
+            version,
             rulers: body.classList.contains("rulers") ? 1 : 0,
         };
     }
@@ -204,11 +89,17 @@
         updateToolbar();
     }
 
-    // A change made through the face: the view hears it as an edit of that element.
+    // A change made through the face: the view hears it as an edit of the
+    // body (a notice with its version) or of the title (its text).
     function changed(root) {
         publish();
-        orvan.raise(orvan.EVENT.EDIT_VALUE_CHANGED, root, undefined, "richtext");
-        if (root === body) orvan.raise(orvan.EVENT.UI_STATE_CHANGED, body, undefined, "richtext");
+        if (root === title) {
+            orvan.raise(orvan.EVENT.EDIT_VALUE_CHANGED, title, title.textContent, "richtext");
+            return;
+        }
+        version++;
+        orvan.raise(orvan.EVENT.EDIT_VALUE_CHANGED, host, { version }, "richtext");
+        orvan.raise(orvan.EVENT.UI_STATE_CHANGED, host, undefined, "richtext");
     }
 
     // --- what the view asks -----------------------------------------------------
@@ -222,10 +113,11 @@
     function currentStyle() {
         const el = caretElement(bodyRange());
         if (!el || !inside(el, body)) return {};
-        const cs = getComputedStyle(el);
+        const view = doc.defaultView;
+        const cs = view.getComputedStyle(el);
         const lines = new Set();
         for (let n = el; n && inside(n, body); n = n.parentElement) {
-            const d = getComputedStyle(n).textDecorationLine;
+            const d = view.getComputedStyle(n).textDecorationLine;
             if (d && d !== "none") d.split(/\s+/).forEach((x) => lines.add(x));
         }
         return {
@@ -247,6 +139,7 @@
             .replace(/ http-equiv="x-orvan-inert-/g, " http-equiv=\"");
     }
 
+    // The body with the selection marked, as the link dialog reads it.
     function saveHTML() {
         const clone = body.cloneNode(true);
         const r = bodyRange();
@@ -254,7 +147,7 @@
             const place = (path, offset, text) => {
                 const node = nodeAt(clone, path);
                 if (!node) return;
-                const mark = document.createComment(text.slice(4, -3));
+                const mark = doc.createComment(text.slice(4, -3));
                 if (node.nodeType === 3) {
                     const rest = node.splitText(Math.min(offset, node.length));
                     rest.parentNode.insertBefore(mark, rest);
@@ -271,51 +164,80 @@
     function selectedHtml() {
         const r = bodyRange();
         if (!r || r.collapsed) return "";
-        const holder = document.createElement("div");
+        const holder = doc.createElement("div");
         holder.appendChild(r.cloneContents());
         return "<html><body><!--StartFragment-->" + serialize(holder)
             + "<!--EndFragment--></body></html>";
     }
 
+    // Replaces the body with HTML that came from C++: nothing of it is left to take.
     function setBody(html, keepUndo) {
         if (keepUndo) undoStack.record(body, "set"); else undoStack.reset();
-        const t = document.createElement("template");
-        t.innerHTML = html === undefined || html === null ? "" : String(html);
+        const text = html === undefined || html === null ? "" : String(html);
+        const t = doc.createElement("template");
+        t.innerHTML = text;
         defuse(t.content);
         body.replaceChildren(t.content);
-        lastRange = null;
+        body.classList.toggle("long", text.length > LONG_POST);
+        post.switchOff(body);
+        sel.forget();
+        takenVersion = version;
+        publish();
+    }
+
+    // The body as C++ stores it, when it changed since C++ last had it.
+    function take() {
+        const answer = { serial: orvan.context, version };
+        if (version > takenVersion) {
+            answer.html = serialize(body);
+            takenVersion = version;
+        }
+        return answer;
+    }
+
+    function setEditable(on) {
+        body.setAttribute("contenteditable", on ? "true" : "false");
+        title.setAttribute("contenteditable", on ? "plaintext-only" : "false");
+        for (const input of document.querySelectorAll(".select-dropdown input")) input.readOnly = !on;
         publish();
     }
 
     // --- editing operations (richedit.js) ------------------------------------------
 
-    let edit = null;
-    function toggleSpan(tag) { return edit ? edit.toggleSpan(tag) : false; }
-    function setBlock(path) { return edit ? edit.setBlock(path) : false; }
-    function indent(more) { return edit ? edit.indent(more) : false; }
-    function insertHtml(html) { return edit ? edit.insertHtml(html) : false; }
+    // Nothing changes the post while the face is read-only or shows no post.
+    function editable() { return !!body && body.isContentEditable; }
+    function toggleSpan(tag) { return edit && editable() ? edit.toggleSpan(tag) : false; }
+    function setBlock(path) { return edit && editable() ? edit.setBlock(path) : false; }
+    function indent(more) { return edit && editable() ? edit.indent(more) : false; }
+    function insertHtml(html) { return edit && editable() ? edit.insertHtml(html) : false; }
 
     // --- clipboard and the focused editor -----------------------------------------
 
+    function focusBody() {
+        frame.focus();
+        body.focus();
+        if (sel.last()) select(sel.last());
+    }
+
     function focusedEditor() {
         const f = document.activeElement;
-        if (f === body || f === title) return f;
+        if (f === frame) return body;
+        if (f === title) return f;
         if (f && f.localName === "input") return f;
         return body;
     }
 
     function clipboard(command) {
         const target = focusedEditor();
-        if (target.localName !== "input" && document.activeElement !== target) {
-            target.focus();
-            if (target === body && lastRange) select(lastRange);
-        }
+        if (target === body && !bodyFocused()) focusBody();
+        else if (target === title && document.activeElement !== title) title.focus();
         let done = false;
-        try { done = document.execCommand(command); } catch (e) { done = false; }
+        try { done = documentOf(target).execCommand(command); } catch (e) { done = false; }
         return done ? 1 : 0;
     }
 
     function historyStep(forward) {
+        if (!editable()) return 0;
         const target = focusedEditor();
         if (target.localName === "input") return document.execCommand(forward ? "redo" : "undo") ? 1 : 0;
         return forward ? undoStack.redo() : undoStack.undo();
@@ -324,10 +246,15 @@
     function selectAll() {
         const target = focusedEditor();
         if (target.localName === "input") { target.select(); return 1; }
-        target.focus();
-        const r = document.createRange();
-        r.selectNodeContents(target);
-        select(r);
+        if (target === title) {
+            title.focus();
+            document.getSelection().selectAllChildren(title);
+        } else {
+            focusBody();
+            const r = doc.createRange();
+            r.selectNodeContents(body);
+            select(r);
+        }
         publish();
         return 1;
     }
@@ -357,11 +284,13 @@
     };
 
     function toolbar() {
-        const sel = body.getAttribute("toolbar");
+        const sel = host.getAttribute("toolbar");
         try { return sel ? document.querySelector(sel) : null; } catch (e) { return null; }
     }
 
+    // Touches an attribute only when its state changes, so typing restyles nothing.
     function mark(button, on, attr) {
+        if (on === button.hasAttribute(attr)) return;
         if (on) button.setAttribute(attr, ""); else button.removeAttribute(attr);
     }
 
@@ -394,10 +323,8 @@
             if (!name.startsWith("richtext:")) return;
             const run = commands[name.slice(9)];
             if (!run) return;
-            if (document.activeElement !== body && !["cut", "copy", "paste", "undo", "redo"].includes(name.slice(9))) {
-                body.focus();
-                if (lastRange) select(lastRange);
-            }
+            if (!bodyFocused() && !["cut", "copy", "paste", "undo", "redo"].includes(name.slice(9)))
+                focusBody();
             run();
         });
     }
@@ -405,6 +332,12 @@
     // --- keyboard and native edits ----------------------------------------------------
 
     const KEY_SPANS = { b: "strong", i: "em", u: "u" };
+
+    function editableOf(node) {
+        if (inside(node, body)) return body;
+        if (inside(node, title)) return title;
+        return null;
+    }
 
     function onKeyDown(ev) {
         const root = editableOf(ev.target);
@@ -428,8 +361,7 @@
         }
         if (root === title && ev.key === "Enter") {
             ev.preventDefault();
-            body.focus();
-            if (lastRange) select(lastRange);
+            focusBody();
             return;
         }
         if (!ev.key.startsWith("Arrow") && !["Home", "End", "PageUp", "PageDown"].includes(ev.key)) return;
@@ -456,25 +388,33 @@
         undoStack.record(root, kind);
     }
 
+    // The browser gives a paragraph split off another all of its attributes;
+    // one split off the program's footer must not pass for a footer itself.
+    function unmarkSplitFooter() {
+        const p = closestIn(bodyRange() && bodyRange().startContainer, ["p"]);
+        if (p && (p.getAttribute("name") || "").toUpperCase() === "ADV"
+            && !/created by/i.test(p.textContent))
+            p.removeAttribute("name");
+    }
+
     function onInput(ev) {
         const root = editableOf(ev.target);
-        if (root !== body) { if (root === title) publish(); return; }
-        publish();
-        orvan.raise(orvan.EVENT.EDIT_VALUE_CHANGED, body, undefined, "richtext");
+        if (root === body) unmarkSplitFooter();
+        if (root) changed(root);
     }
 
     function onSelectionChange() {
         const r = liveRange(body);
-        if (r) lastRange = r.cloneRange();
+        if (r) sel.remember(r);
         publish();
-        if (r) orvan.raise(orvan.EVENT.UI_STATE_CHANGED, body, undefined, "richtext");
+        if (r) orvan.raise(orvan.EVENT.UI_STATE_CHANGED, host, undefined, "richtext");
     }
 
     // A click on an image selects it, so it is the current object.
     function onMouseDown(ev) {
         if (ev.target && ev.target.localName === "img" && inside(ev.target, body)) {
             undoStack.breakTyping();
-            const r = document.createRange();
+            const r = doc.createRange();
             r.selectNode(ev.target);
             setTimeout(() => select(r), 0);
         } else if (inside(ev.target, body)) {
@@ -484,38 +424,70 @@
 
     function onFocusChange() {
         publish();
-        orvan.raise(orvan.EVENT.UI_STATE_CHANGED, body, undefined, "richtext");
+        orvan.raise(orvan.EVENT.UI_STATE_CHANGED, host, undefined, "richtext");
     }
 
-    // --- the behaviour -------------------------------------------------------------------
+    // --- the behaviours -------------------------------------------------------------------
+
+    // The title line: plain text, stored exactly as shown.
+    orvan.behaviours["plaintext"] = {
+        controlType: orvan.CONTROL.EDIT,
+        getValue: (el) => el.textContent,
+        setValue: (el, v) => { el.textContent = v === undefined || v === null ? "" : String(v); },
+    };
 
     orvan.behaviours["richtext"] = {
         controlType: orvan.CONTROL.HTMLAREA,
         attach(el) {
-            body = el;
+            host = el;
+            frame = el.querySelector("iframe");
+            post = window.orvanPostFrame(frame);
+            doc = post.doc;
+            body = post.body;
             title = document.getElementById("div_title");
+            sel = window.orvanSelection({ doc, body, frame });
+            ({ inside, elementOf, closestIn, unwrap, rename, pathOf, nodeAt, documentOf, liveRange,
+               bodyRange, select, saveSelection, restoreSelection, textOffset, textNodesIn,
+               currentObjects, caretElement, bodyFocused } = sel);
             undoStack = window.orvanUndoStack({ body, title, saveSelection, restoreSelection, changed });
             edit = window.orvanRichEdit({
-                body, BLOCKS, bodyRange, record: undoStack.record, changed, select, textOffset, defuse,
-                closestIn, unwrap, rename, textNodesIn,
+                doc, body, BLOCKS, bodyRange, record: undoStack.record, changed, select, textOffset,
+                defuse, closestIn, unwrap, rename, textNodesIn,
             });
-            try { document.execCommand("defaultParagraphSeparator", false, "p"); } catch (e) { /* older engines */ }
-            document.addEventListener("keydown", onKeyDown, true);
-            document.addEventListener("beforeinput", onBeforeInput, true);
-            document.addEventListener("input", onInput, false);
-            document.addEventListener("selectionchange", onSelectionChange);
-            el.addEventListener("mousedown", onMouseDown);
-            el.addEventListener("focus", onFocusChange);
-            el.addEventListener("blur", onFocusChange);
+            try { doc.execCommand("defaultParagraphSeparator", false, "p"); } catch (e) { /* older engines */ }
+            for (const d of [document, doc]) {
+                d.addEventListener("keydown", onKeyDown, true);
+                d.addEventListener("beforeinput", onBeforeInput, true);
+                d.addEventListener("input", onInput, false);
+            }
+            doc.addEventListener("selectionchange", onSelectionChange);
+            body.addEventListener("mousedown", onMouseDown);
+            frame.addEventListener("focus", onFocusChange);
+            frame.addEventListener("blur", onFocusChange);
             attachToolbar();
             publish();
         },
         getValue() { return serialize(body); },
         setValue(el, v) { setBody(v, false); },
         methods: {
+            // Shows post serial: its body and title. The answer carries the
+            // body it replaced when that was changed and not taken yet.
+            load(el, serial, html, text) {
+                const replaced = version > takenVersion
+                    ? { serial: orvan.context, version, html: serialize(body) } : undefined;
+                orvan.context = serial;
+                setBody(html, false);
+                title.textContent = text === undefined || text === null ? "" : String(text);
+                return replaced ? { replaced } : {};
+            },
+            // Once the page has handled count key presses: the post on show,
+            // the version of its body, and the body when C++ does not have it.
+            take: (el, count) => orvan.keysSeen(count || 0).then(take),
             saveHTML: () => saveHTML(),
             // html, undoable: replaces the body; an undoable set can be taken back.
             setBody: (el, html, undoable) => { setBody(html, !!undoable); return true; },
+            setEditable: (el, on) => { setEditable(!!on); return true; },
+            fitToContent: (el, on) => { post.fitToContent(!!on); return true; },
             toggleSpan: (el, tag) => toggleSpan(tag),
             setBlock: (el, path) => setBlock(path),
             getCurrentStyle: () => currentStyle(),
@@ -526,6 +498,7 @@
                     ? attributesOf(list[index]) : null;
             },
             setCurrentObjectAttributes(el, index, map) {
+                if (!editable()) return false;
                 const list = currentObjects();
                 if (!Number.isInteger(index) || index < 0 || index >= list.length) return false;
                 const target = list[index];
@@ -553,8 +526,7 @@
             doSelectAll: () => selectAll(),
             // Gives the body the focus and its caret back.
             focusBody() {
-                body.focus();
-                if (lastRange) select(lastRange);
+                focusBody();
                 publish();
                 return true;
             },

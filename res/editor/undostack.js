@@ -6,6 +6,8 @@
 window.orvanUndoStack = function (ctx) {
     const { body, title, saveSelection, restoreSelection, changed } = ctx;
     const LIMIT = 300;
+    // Characters of HTML all steps together may hold.
+    const BUDGET = 32 * 1024 * 1024;
     // Typing within this many milliseconds of the last keystroke joins one undo step.
     const TYPING_JOIN_MS = 1500;
     const done = [];
@@ -28,7 +30,10 @@ window.orvanUndoStack = function (ctx) {
             return;
         }
         done.push(stateOf(root));
-        if (done.length > LIMIT) done.shift();
+        // Each step holds a whole copy: a long post keeps fewer of them.
+        let size = 0;
+        for (const step of done) size += step.html.length;
+        while (done.length > 1 && (done.length > LIMIT || size > BUDGET)) size -= done.shift().html.length;
         undone = [];
         kind = changeKind || null;
         time = now;

@@ -1,12 +1,12 @@
 // The page side of HtmlSurface.
 //
 // A page's head carries, in this order:
-//   <meta http-equiv="Content-Security-Policy" content="default-src 'none'; script-src qrc:;
-//         style-src qrc: 'unsafe-inline'; img-src * data: qrc:; media-src *;
-//         frame-src 'none'; object-src 'none'">
+//   <meta http-equiv="Content-Security-Policy" content="%PAGE_CSP%">
 //   <script src="qrc:///qtwebchannel/qwebchannel.js"></script>
 //   <script src="qrc:/htmlui/binding.js"></script>
 //   <script src="qrc:/.../your-behaviour.js"></script>   (optional)
+// HtmlSurface writes the program's one policy (HTMLUI_PAGE_CSP) in place of
+// %PAGE_CSP% when it loads the page.
 //
 // A behaviour script registers itself by name and is attached to every
 // element whose attribute data-behaviour names it:
@@ -18,6 +18,7 @@
 //       methods: { canUndo(el) { return 1; }, toggleSpan(el, tag) { ... } },
 //   };
 // C++ callMethod(selector, "toggleSpan", {u"b"_s}) runs methods.toggleSpan(el, "b").
+// A method may answer with a Promise; C++ gets the value it settles with.
 //
 // State: orvan.publish("richtext", {canUndo: 1, style: {...}}) replaces what
 // C++ reads as snapshot("richtext"). orvan.raise(code, el, value) sends an event
@@ -26,6 +27,14 @@
 // batch always carries a fresh snapshot, so C++ never sees an event before the
 // state it follows from. orvan.changed() asks for a push without an event.
 // orvan.UNDEFINED is the undefined value in values and method answers.
+// orvan.context (a number) goes with every event raised, so C++ knows what the
+// page was showing when it happened.
+//
+// Keys: orvan.keys counts the keydown events the page has seen (in its own
+// document and in every document given to orvan.countKeys). C++ counts the
+// key presses it hands to the page; orvan.keysSeen(n) settles once the page
+// has seen n, so an answer given after it includes every key typed before
+// the question was asked.
 //
 // The snapshot C++ reads holds: the title; the focused element (id, name,
 // tag); the value of every named control (first of a name wins); for every
@@ -33,7 +42,9 @@
 // state, inner HTML, text, control value and option values; and every
 // behaviour's published state. An element marked data-snapshot="none" keeps
 // only tag, type, attributes and states (use it for large editable bodies
-// whose behaviour publishes what C++ needs). Content size is measured only on
+// whose behaviour publishes what C++ needs); such an element also gives no
+// value to the named values. data-snapshot="value" keeps the control value
+// too, but neither HTML, text nor options. Content size is measured only on
 // the host's request, since it forces layout.
 //
 // Control types: 0 none, 1 unknown (hidden input), 2 edit, 3 numeric,
@@ -66,8 +77,14 @@
     let results = [];
     const states = {};
 
+    // Keys seen, and the answers waiting for a count (see orvan.keysSeen).
+    let keys = 0, keyWaiters = [];
+
     const orvan = {
         behaviours: {},
+        context: 0,
+        get keys() { return keys; },
+        countKeys, keysSeen,
         // Set by the host: movable makes a press on plain content move the window.
         options: { movable: false },
         CONTROL, EVENT,
@@ -81,6 +98,52 @@
         controlType, getControlValue, setControlValue, behaviourOf,
     };
     window.orvan = orvan;
+
+    // --- keys --------------------------------------------------------------
+
+    // A count that does not move for this long is as far as it gets: a key
+    // press the engine took for itself never arrives.
+    const KEY_WAIT_MS = 400;
+    // Key and input events seen, so a wait can tell when they have settled.
+    let activity = 0;
+
+    function onKey() {
+        keys++;
+        activity++;
+        for (const w of keyWaiters) w.progress();
+    }
+
+    function countKeys(doc) {
+        doc.addEventListener("keydown", onKey, true);
+        for (const name of ["keypress", "beforeinput", "input", "keyup"])
+            doc.addEventListener(name, () => { activity++; }, true);
+    }
+
+    // Runs done once a whole task went by without a key or input event: the
+    // text a key press types arrives in an event of its own after its keydown.
+    function whenSettled(done) {
+        const mark = activity;
+        setTimeout(() => (activity === mark ? done() : whenSettled(done)), 0);
+    }
+
+    // Settles with the count once count keys were seen and handled, or once
+    // none came for a while.
+    function keysSeen(count) {
+        return new Promise((resolve) => {
+            const w = { timer: 0 };
+            const finish = () => {
+                clearTimeout(w.timer);
+                keyWaiters = keyWaiters.filter((x) => x !== w);
+                whenSettled(() => resolve(keys));
+            };
+            w.progress = () => {
+                clearTimeout(w.timer);
+                if (keys >= count) finish(); else w.timer = setTimeout(finish, KEY_WAIT_MS);
+            };
+            keyWaiters.push(w);
+            w.progress();
+        });
+    }
 
     // --- values on the wire ------------------------------------------------
 
@@ -239,18 +302,20 @@
             const name = el.getAttribute("name");
             if (Object.prototype.hasOwnProperty.call(values, name)) continue;
             if (controlType(el) === CONTROL.NONE) continue;
+            if (el.getAttribute("data-snapshot") === "none") continue;
             values[name] = getControlValue(el);
         }
         return values;
     }
 
     function describeElement(el) {
-        const light = el.getAttribute("data-snapshot") === "none";
+        const level = el.getAttribute("data-snapshot");
         const d = {
             tag: el.localName, type: controlType(el), attrs: attributesOf(el),
             checked: !!el.checked, focused: document.activeElement === el,
         };
-        if (!light) {
+        if (level === "value") d.value = getControlValue(el);
+        if (level !== "none" && level !== "value") {
             d.html = el.innerHTML;
             d.text = el.textContent;
             d.value = getControlValue(el);
@@ -291,7 +356,7 @@
     }
 
     function describeEvent(code, el, value, behaviour) {
-        const e = { code, behaviour, value };
+        const e = { code, behaviour, value, context: orvan.context };
         if (el && el.nodeType === 1) {
             e.id = el.id || "";
             e.name = el.getAttribute("name") || "";
@@ -332,6 +397,8 @@
 
     const ops = {
         ping() {},
+        // Answers once the page has seen and handled count key presses.
+        keysSeen(_el, count) { return keysSeen(count); },
         measure() { lastSize = measure(); return lastSize; },
         setOption(_el, name, v) { orvan.options[name] = v; },
         setValues(_el, values) {
@@ -376,6 +443,11 @@
         },
     };
 
+    function answer(seq, value) {
+        results.push({ seq, value });
+        schedule();
+    }
+
     function onCall(json) {
         const call = decode(JSON.parse(json));
         const el = first(call.selector);
@@ -388,8 +460,14 @@
             result = undefined;
         }
         lastSeq = call.seq;
-        results.push({ seq: call.seq, value: result });
-        schedule();
+        if (result && typeof result.then === "function") {
+            result.then((v) => answer(call.seq, v), (e) => {
+                console.error("orvan call " + call.op + ": " + e);
+                answer(call.seq, undefined);
+            });
+            return;
+        }
+        answer(call.seq, result);
     }
 
     // --- DOM events -----------------------------------------------------------
@@ -493,6 +571,8 @@
     }, true);
 
     // --- start ----------------------------------------------------------------
+
+    countKeys(document);
 
     function attachBehaviours() {
         for (const el of document.querySelectorAll("[data-behaviour]")) {

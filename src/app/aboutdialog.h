@@ -1,7 +1,7 @@
 // The about box: product name, version and build, and the build date.
 #pragma once
 
-#include "app/animateddialog.h"
+#include "htmlui/animateddialog.h"
 
 class QLabel;
 

@@ -6,7 +6,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -59,6 +62,31 @@ void DesktopUiServices::ShowError(const QString& text) {
 void DesktopUiServices::ShowMessage(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, kCaption, text, QMessageBox::Ok, m_parent);
     box.exec();
+}
+
+bool DesktopUiServices::AskYesNo(const QString& question) {
+    return QMessageBox::warning(m_parent, kCaption, question, QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
+}
+
+UiServices::ChangedFileChoice DesktopUiServices::AskChangedFile(const QString& question) {
+    QMessageBox box(QMessageBox::Warning, kCaption, question, QMessageBox::NoButton, m_parent);
+    QPushButton* overwrite = box.addButton(u"Overwrite"_s, QMessageBox::DestructiveRole);
+    QPushButton* reload = box.addButton(u"Reload"_s, QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == overwrite)
+        return ChangedFileChoice::Overwrite;
+    if (box.clickedButton() == reload)
+        return ChangedFileChoice::Reload;
+    return ChangedFileChoice::Cancel;
+}
+
+void DesktopUiServices::ShowStatusMessage(const QString& text) {
+    if (auto* window = qobject_cast<QMainWindow*>(m_parent.data()))
+        window->statusBar()->showMessage(text, 10000);
 }
 
 DesktopUiServices::SaveAnswer DesktopUiServices::AskSaveChanges(const QString& documentName) {

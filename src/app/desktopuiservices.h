@@ -21,6 +21,10 @@ public:
     bool OpenUrl(const QString& url) override;
     void ShowError(const QString& text) override;
     void ShowMessage(const QString& text) override;
+    bool AskYesNo(const QString& question) override;
+    ChangedFileChoice AskChangedFile(const QString& question) override;
+    // Shown for ten seconds in the status bar of the main window.
+    void ShowStatusMessage(const QString& text) override;
 
     // "Save changes to …?" with Yes, No and Cancel.
     enum class SaveAnswer { Save, Discard, Cancel };

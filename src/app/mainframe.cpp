@@ -4,9 +4,11 @@
 #include "app/desktopuiservices.h"
 #include "app/startpage.h"
 #include "document/rsseditdoc.h"
+#include "htmlui/inserthyperlinkdialog.h"
 #include "platform/identity.h"
 #include "platform/settingsfile.h"
 #include "publishui/feedpublishing.h"
+#include "web/websitetitlecache.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -60,6 +62,14 @@ CMainFrame::CMainFrame(DesktopUiServices* ui, QWidget* parent)
         else
             statusBar()->showMessage(text);
     });
+
+    // A fetched title is stored by the cache, then offered to the Insert
+    // Hyperlink dialog of the feed window (the dialog, not the window, is active).
+    connect(&WebSiteTitleCache::instance(), &WebSiteTitleCache::titleArrived, this,
+            [this](const QString& url, const QString& title) {
+                if (m_mdi->currentSubWindow())
+                    InsertHyperlinkDialog::deliverTitle(url, title);
+            });
 
     createActions();
     createMenus();
@@ -209,7 +219,15 @@ CChildFrame* CMainFrame::addChildFrame(std::unique_ptr<CRSSEditDoc> doc) {
 }
 
 bool CMainFrame::saveModified(CRSSEditDoc* doc) {
-    if (!doc || !doc->IsModified())
+    if (!doc)
+        return true;
+    // Keys typed just before the close count: when none has reached the
+    // document yet, the editor hands them over before it is asked. (A
+    // modified feed is asked about at once, so a key pressed right after the
+    // close answers the question; saving then takes every key typed.)
+    if (!doc->IsModified())
+        doc->StorePendingEdits();
+    if (!doc->IsModified())
         return true;
     QString name = doc->GetPathName().isEmpty() ? doc->GetTitle() : doc->GetPathName();
     switch (m_ui->AskSaveChanges(QDir::toNativeSeparators(name))) {
@@ -236,6 +254,9 @@ bool CMainFrame::saveDocument(CRSSEditDoc* doc, bool askForName) {
             return false;
     }
     if (!doc->DoSave(path)) {
+        // The user's own answer (Cancel, Reload) needs no error box.
+        if (doc->LastSaveCancelled())
+            return false;
         QString reason = doc->GetLastError();
         if (reason.isEmpty())
             reason = u"The file could not be written."_s;

@@ -4,7 +4,9 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -18,7 +20,76 @@ void WriteTo(std::FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
+void PrintUsage(std::FILE* stream) {
+    QString text = QStringLiteral("usage: orvanctl COMMAND ARGUMENTS...\n\ncommands:\n");
+    for (const CliCommand* command : CliCommands())
+        text += QStringLiteral("  orvanctl ") + command->usage + QLatin1Char('\n');
+    WriteTo(stream, text.toUtf8());
+}
+
+// The argument with each byte that is not part of a UTF-8 character shown
+// as \xHH, so the message itself is UTF-8.
+QString Printable(const QByteArray& arg) {
+    QString text;
+    for (qsizetype i = 0; i < arg.size();) {
+        const auto c = static_cast<unsigned char>(arg[i]);
+        const qsizetype length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        const QByteArray piece = arg.mid(i, length);
+        if (piece.size() == length && QString::fromUtf8(piece).toUtf8() == piece) {
+            text += QString::fromUtf8(piece);
+            i += length;
+        } else {
+            text += QStringLiteral("\\x") +
+                    QStringLiteral("%1").arg(c, 2, 16, QLatin1Char('0')).toUpper();
+            ++i;
+        }
+    }
+    return text;
+}
+
 } // namespace
+
+int RunCli(int argc, char** argv, const char* programName) {
+    (void)programName;
+    QStringList args;
+    args.reserve(argc);
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        const QString arg = QString::fromUtf8(raw);
+        // A name that does not survive the trip to UTF-16 and back would
+        // reach a different file, or collide with another one.
+        if (arg.toUtf8() != raw) {
+            PrintError(Printable(raw), QStringLiteral("not valid UTF-8"));
+            return ExitFailed;
+        }
+        args.append(arg);
+    }
+    if (args.isEmpty()) {
+        PrintUsage(stderr);
+        return ExitUsage;
+    }
+    const QString name = args.takeFirst();
+    if (name == QLatin1String("help") || name == QLatin1String("--help") ||
+        name == QLatin1String("-h")) {
+        PrintUsage(stdout);
+        return ExitOk;
+    }
+    const CliCommand* command = FindCliCommand(name);
+    if (!command) {
+        PrintError(QStringLiteral("unknown command: ") + name);
+        PrintUsage(stderr);
+        return ExitUsage;
+    }
+    int status = command->run(args);
+    // Output that never arrived (a full disk, a closed pipe) is a failure, not a success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        PrintError(QStringLiteral("cannot write the output: ") +
+                   QString::fromLocal8Bit(std::strerror(errno)));
+        if (status == ExitOk)
+            status = ExitFailed;
+    }
+    return status;
+}
 
 CliCommand::CliCommand(const char16_t* name_, const char16_t* usage_, CliFunction run_)
     : name(QString::fromUtf16(name_)), usage(QString::fromUtf16(usage_)), run(run_) {
@@ -68,14 +139,6 @@ bool LoadFeedOrReport(CRssFeed& feed, const QString& path) {
     if (feed.LoadFile(path, &error))
         return true;
     PrintError(path, error.isEmpty() ? QStringLiteral("cannot be loaded") : error);
-    return false;
-}
-
-bool SaveFeedOrReport(const CRssFeed& feed, const QString& path) {
-    QString error;
-    if (feed.SaveFile(path, &error))
-        return true;
-    PrintError(path, error.isEmpty() ? QStringLiteral("cannot be saved") : error);
     return false;
 }
 

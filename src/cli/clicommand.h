@@ -34,6 +34,12 @@ public:
     CliFunction run;
 };
 
+// The whole program: checks that every argument is UTF-8, runs the command
+// named by argv[1] and fails when its output could not be written. No
+// application object is made: a command needs none, and its start-up
+// (locale files, plugins) would be most of a short command's time.
+int RunCli(int argc, char** argv, const char* programName);
+
 // Every registered command, in order of name.
 std::vector<const CliCommand*> CliCommands();
 const CliCommand* FindCliCommand(const QString& name);
@@ -51,8 +57,6 @@ void PrintOutBytes(const QByteArray& bytes);
 // Loads the file into the feed; on failure prints the reason and returns false
 // (the caller then returns ExitLoad).
 bool LoadFeedOrReport(CRssFeed& feed, const QString& path);
-// Saves the feed; on failure prints the reason and returns false.
-bool SaveFeedOrReport(const CRssFeed& feed, const QString& path);
 // Reads a post index argument; prints the reason and returns false when it is
 // not a number or out of range for the feed.
 bool ParsePostIndex(const CRssFeed& feed, const QString& path, const QString& arg, int& index);

@@ -1,12 +1,14 @@
 // Commands that change a feed: new, add, set, delete, duplicate, and the
 // backup folder. Each runs the document's own operation and saves through the
-// document, so a feed saved over itself leaves its backup as in the editor.
+// document, so a feed it replaces leaves its backup as in the editor. Each
+// holds the feed's lock from load to save, so two commands at once both land.
 #include "clicommand.h"
 
 #include "document/rsseditdoc.h"
 #include "feed/backup.h"
 #include "feed/postfooter.h"
 #include "feed/rsspost.h"
+#include "platform/feedlock.h"
 #include "platform/uiservices.h"
 
 #include <QFileInfo>
@@ -59,15 +61,43 @@ void PrepareDescriptionFilter() {
 bool OpenOrReport(CRSSEditDoc& doc, const QString& path) {
     if (doc.OpenDocumentFile(path))
         return true;
-    PrintError(doc.GetLastError());
+    PrintError(path, doc.GetLastReason());
     return false;
 }
 
 int SaveOrReport(CRSSEditDoc& doc, const QString& path) {
     if (doc.DoSave(path))
         return ExitOk;
-    PrintError(doc.GetLastError());
+    PrintError(path, doc.GetLastReason());
     return ExitFailed;
+}
+
+// Takes the feed's lock for the whole command.
+bool LockOrReport(FeedLock& lock, const QString& path) {
+    QString error;
+    if (lock.Acquire(path, kFeedLockWaitMs, &error))
+        return true;
+    PrintError(path, error);
+    return false;
+}
+
+// What XML cannot hold is refused before anything changes: the editor drops
+// such characters, but a script should learn that its value was not taken.
+bool CheckValuesOrReport(const QString& path, const QStringList& values) {
+    for (const QString& value : values) {
+        // Arguments are checked UTF-8, so no surrogate stands alone here.
+        for (const QChar c : value) {
+            if (!c.isSurrogate() && HasCharactersXmlForbids(QString(c))) {
+                const QString code =
+                    QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0');
+                PrintError(
+                    path,
+                    u"the value holds the character U+%1, which XML does not allow"_s.arg(code));
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 // Sets one field through the post reference, which touches the date, rewrites
@@ -109,6 +139,11 @@ int RunNew(const QStringList& args) {
         parsed.positional.size() != 1)
         return UsageError(name);
     const QString path = parsed.positional.first();
+    if (!CheckValuesOrReport(path, parsed.values.values()))
+        return ExitFailed;
+    FeedLock lock;
+    if (!LockOrReport(lock, path))
+        return ExitFailed;
     if (QFileInfo::exists(path) && !parsed.flags.contains(u"--force"_s)) {
         PrintError(path, u"already exists (use --force to overwrite it)"_s);
         return ExitFailed;
@@ -131,7 +166,12 @@ int RunAdd(const QStringList& args) {
     if (!ParseArgs(args, options, {}, parsed) || parsed.positional.size() != 1)
         return UsageError(name);
     const QString path = parsed.positional.first();
+    if (!CheckValuesOrReport(path, parsed.values.values()))
+        return ExitFailed;
     PrepareDescriptionFilter();
+    FeedLock lock;
+    if (!LockOrReport(lock, path))
+        return ExitFailed;
     QuietUiServices ui;
     CRSSEditDoc doc(&ui);
     if (!OpenOrReport(doc, path))
@@ -162,7 +202,12 @@ int RunSet(const QStringList& args) {
         PrintError(u"unknown field: %1 (one of %2)"_s.arg(field, EditableFields().join(u", ")));
         return UsageError(name);
     }
+    if (!CheckValuesOrReport(path, {args[3]}))
+        return ExitFailed;
     PrepareDescriptionFilter();
+    FeedLock lock;
+    if (!LockOrReport(lock, path))
+        return ExitFailed;
     QuietUiServices ui;
     CRSSEditDoc doc(&ui);
     int index = -1;
@@ -181,6 +226,9 @@ int RunDelete(const QStringList& args) {
     if (args.size() != 2)
         return UsageError(name);
     const QString& path = args[0];
+    FeedLock lock;
+    if (!LockOrReport(lock, path))
+        return ExitFailed;
     // Nobody to ask on the command line: the question is answered OK.
     QuietUiServices ui;
     CRSSEditDoc doc(&ui);
@@ -204,6 +252,9 @@ int RunDuplicate(const QStringList& args) {
     if (!ParseArgs(args, {}, {u"--delete-original"_s}, parsed) || parsed.positional.size() != 2)
         return UsageError(name);
     const QString path = parsed.positional[0];
+    FeedLock lock;
+    if (!LockOrReport(lock, path))
+        return ExitFailed;
     QuietUiServices ui;
     CRSSEditDoc doc(&ui);
     int index = -1;

@@ -1,8 +1,10 @@
 // Commands that read a feed: count, list, get, print, save-as.
 #include "clicommand.h"
 
+#include "document/rsseditdoc.h"
 #include "feed/postlisting.h"
 #include "feed/rssfeed.h"
+#include "platform/uiservices.h"
 
 #include <QHash>
 
@@ -102,13 +104,21 @@ int RunPrint(const QStringList& args) {
     return ExitOk;
 }
 
+// Saved through the document, so a file it replaces is backed up first and
+// the target is locked while it is written.
 int RunSaveAs(const QStringList& args) {
     if (args.size() != 2)
         return UsageError(QStringLiteral("save-as"));
-    CRssFeed feed;
-    if (!LoadFeedOrReport(feed, args[0]))
+    QuietUiServices ui;
+    CRSSEditDoc doc(&ui);
+    if (!doc.OpenDocumentFile(args[0])) {
+        PrintError(args[0], doc.GetLastReason());
         return ExitLoad;
-    return SaveFeedOrReport(feed, args[1]) ? ExitOk : ExitFailed;
+    }
+    if (doc.DoSave(args[1]))
+        return ExitOk;
+    PrintError(args[1], doc.GetLastReason());
+    return ExitFailed;
 }
 
 const CliCommand countCommand(u"count", u"count FILE", RunCount);

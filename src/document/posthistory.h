@@ -17,6 +17,12 @@ public:
     // front (HintPostsInserted) or a removal (HintPostDeleted).
     void OnHint(DocHint hint, const HintParam& param);
 
+    // Drops every entry of a post at or past count (the feed was reloaded
+    // with fewer posts).
+    void KeepBelow(int count) {
+        m_entries.removeIf([count](int entry) { return entry >= count; });
+    }
+
     const QList<int>& Entries() const { return m_entries; }
     void Clear() { m_entries.clear(); }
 

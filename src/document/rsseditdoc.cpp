@@ -1,8 +1,11 @@
 #include "document/rsseditdoc.h"
 
+#include "document/filewatch.h"
 #include "feed/backup.h"
+#include "platform/feedlock.h"
 #include "platform/uiservices.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
@@ -46,6 +49,47 @@ std::optional<NewFeedInfo> TakePendingNewFeedInfo() {
 CRSSEditDoc::CRSSEditDoc(UiServices* ui) : m_ui(ui) {}
 
 CRSSEditDoc::~CRSSEditDoc() = default;
+
+void CRSSEditDoc::WatchFile() {
+    if (!QCoreApplication::instance())
+        return;
+    if (!m_watch)
+        m_watch = std::make_unique<FileWatch>([this] { OnFileChangedOnDisk(); });
+    m_watch->Watch(m_pathName.isEmpty() ? QString() : QFileInfo(m_pathName).absoluteFilePath());
+}
+
+bool CRSSEditDoc::FileChangedOnDisk() const {
+    if (!m_diskState || m_pathName.isEmpty())
+        return false;
+    const FileIdentity now = StatFileIdentity(m_pathName);
+    if (now == m_diskState->identity)
+        return false;
+    if (!now.exists)
+        return true;
+    // A touch or a copy of the same bytes is no change.
+    uint64_t hash = 0;
+    QString error;
+    return !HashFile(m_pathName, hash, error) || hash != m_diskState->hash;
+}
+
+void CRSSEditDoc::SetFailure(const char* action, const QString& path, const QString& reason) {
+    m_lastReason = reason;
+    m_lastError = u"Cannot %1 %2: %3"_s.arg(QLatin1String(action), path, reason);
+}
+
+void CRSSEditDoc::OnFileChangedOnDisk() {
+    if (!FileChangedOnDisk())
+        return;
+    const QString name = QFileInfo(m_pathName).fileName();
+    if (m_modified) {
+        // The save will ask what to do; until then the user is told.
+        Ui().ShowStatusMessage(u"%1 was changed by another program."_s.arg(name));
+        return;
+    }
+    if (OnFileReload(true))
+        Ui().ShowStatusMessage(
+            u"%1 was changed by another program and has been reloaded."_s.arg(name));
+}
 
 void CRSSEditDoc::AddView(DocumentView* view) {
     if (view && !m_views.contains(view))
@@ -138,6 +182,8 @@ void CRSSEditDoc::DeleteContents() {
 bool CRSSEditDoc::OnNewDocument() {
     DeleteContents();
     m_modified = false;
+    // A new feed comes from no file: nothing on disk to compare with.
+    m_diskState.reset();
     if (m_pathName.isEmpty() && m_title.isEmpty())
         m_title = u"Feed"_s + QString::number(++g_untitledCount);
 
@@ -155,12 +201,20 @@ bool CRSSEditDoc::OnNewDocument() {
 bool CRSSEditDoc::OnOpenDocument(const QString& path) {
     DeleteContents();
     m_lastError.clear();
+    m_lastReason.clear();
+    m_diskState.reset();
     QString error;
-    const bool loaded = m_feed.LoadFile(path, &error);
-    if (loaded)
+    FileState state;
+    FeedLock lock;
+    const bool loaded =
+        lock.Acquire(path, kFeedLockWaitMs, &error) && m_feed.LoadFile(path, &error, &state);
+    lock.Release();
+    if (loaded) {
+        m_diskState = state;
         NotifyViews(nullptr, HintFeedLoaded, 0);
-    else
-        m_lastError = u"Cannot open %1: %2"_s.arg(path, error);
+    } else {
+        SetFailure("open", path, error);
+    }
     SetModifiedFlag(false);
     return loaded;
 }
@@ -168,28 +222,81 @@ bool CRSSEditDoc::OnOpenDocument(const QString& path) {
 bool CRSSEditDoc::OnSaveDocument(const QString& path) {
     StoreCurrentPost(nullptr, HintStorePost);
     m_lastError.clear();
+    m_lastReason.clear();
+    m_saveCancelled = false;
     // An empty tree (a load that failed) would replace the file with nothing.
     if (!m_feed.document_element()) {
-        m_lastError = u"Cannot save %1: there is no feed to save"_s.arg(path);
+        SetFailure("save", path, u"there is no feed to save"_s);
         return false;
     }
-    // Only a save over the document's own file keeps a copy of what it replaces;
-    // the copy's result does not stop the save.
-    if (!m_pathName.isEmpty() && SameFile(m_pathName, path))
-        MakeBackup(path);
     QString error;
-    if (!m_feed.SaveFile(path, &error)) {
-        m_lastError = u"Cannot save %1: %2"_s.arg(path, error);
+    FeedLock lock;
+    if (!lock.Acquire(path, kFeedLockWaitMs, &error)) {
+        SetFailure("save", path, error);
         return false;
     }
+    const bool ownFile = !m_pathName.isEmpty() && SameFile(m_pathName, path);
+    if (ownFile && FileChangedOnDisk()) {
+        const QString name = QFileInfo(path).fileName();
+        switch (Ui().AskChangedFile(
+            u"%1 was changed by another program. Overwrite it, or reload it and lose your changes?"_s
+                .arg(name))) {
+        case UiServices::ChangedFileChoice::Overwrite:
+            break;
+        case UiServices::ChangedFileChoice::Reload:
+            lock.Release();
+            m_saveCancelled = true;
+            OnFileReload();
+            return false;
+        case UiServices::ChangedFileChoice::Cancel:
+            m_saveCancelled = true;
+            SetFailure("save", path, u"it was changed by another program"_s);
+            return false;
+        }
+    }
+    // Whatever file the save replaces, its last state is kept first.
+    if (QFileInfo(path).isFile()) {
+        QString reason;
+        if (!MakeBackup(path, &reason) &&
+            !Ui().AskYesNo(
+                u"The backup could not be written: %1. Save without a backup?"_s.arg(reason))) {
+            m_saveCancelled = true;
+            SetFailure("save", path, u"the backup could not be written: %1"_s.arg(reason));
+            return false;
+        }
+    }
+    FileState written;
+    if (!m_feed.SaveFile(path, &error, &written)) {
+        SetFailure("save", path, error);
+        return false;
+    }
+    m_diskState = written;
     SetModifiedFlag(false);
     return true;
+}
+
+void CRSSEditDoc::StorePendingEdits() {
+    StoreCurrentPost(nullptr, HintStorePost);
+}
+
+int CRSSEditDoc::FindPost(pugi::xml_node item, int hint) const {
+    if (!item)
+        return -1;
+    const int count = m_feed.GetPostCount();
+    if (hint >= 0 && hint < count && m_feed.GetItemNode(hint) == item)
+        return hint;
+    for (int i = 0; i < count; ++i) {
+        if (m_feed.GetItemNode(i) == item)
+            return i;
+    }
+    return -1;
 }
 
 bool CRSSEditDoc::OpenDocumentFile(const QString& path) {
     if (!OnOpenDocument(path))
         return false;
     SetPathName(path);
+    WatchFile();
     return true;
 }
 
@@ -197,5 +304,6 @@ bool CRSSEditDoc::DoSave(const QString& path) {
     if (!OnSaveDocument(path))
         return false;
     SetPathName(path);
+    WatchFile();
     return true;
 }

@@ -10,10 +10,14 @@
 #include "feed/newfeedinfo.h"
 #include "feed/rssfeed.h"
 
+#include "platform/fileidentity.h"
+
 #include <QList>
 #include <QString>
+#include <memory>
 #include <optional>
 
+class FileWatch;
 class UiServices;
 
 // The process-wide slot for the information of the next new feed: filled once
@@ -65,17 +69,34 @@ public:
     void DeleteContents();
     // Builds a new feed from the pending NewFeedInfo (or empty texts).
     bool OnNewDocument();
-    // Loads the file into the tree (the path name is left alone).
+    // Loads the file into the tree (the path name is left alone), holding the
+    // feed's lock while it reads, and remembers the file as it was read.
     bool OnOpenDocument(const QString& path);
-    // Stores the editor's edits, backs up a file saved under its own path, and
-    // writes the tree. A failure leaves the document modified.
+    // Stores the editor's edits and writes the tree, holding the feed's lock.
+    // Before that: when the document's own file was changed by another
+    // program since it was loaded or saved, asks whether to overwrite it or
+    // reload it; a file that is there is backed up, and when the backup
+    // cannot be written, asks whether to save without one. A failure or a
+    // refusal leaves the document modified.
     bool OnSaveDocument(const QString& path);
+    // Asks the views to store every edit they show that the document does not
+    // have yet (the editor waits for its page), so IsModified and a save see
+    // everything typed so far. Call it before asking whether to save.
+    void StorePendingEdits();
+    // True when the last save stopped at the user's answer (Cancel, Reload,
+    // no save without a backup) rather than at a failure.
+    bool LastSaveCancelled() const { return m_saveCancelled; }
+    // True when the file at the document's path is no longer the one it
+    // loaded or saved last (same identity, or else the same bytes).
+    bool FileChangedOnDisk() const;
     // OnOpenDocument, then the path name on success.
     bool OpenDocumentFile(const QString& path);
     // OnSaveDocument, then the path name on success (Save and Save As).
     bool DoSave(const QString& path);
-    // Why the last open or save failed.
+    // Why the last open or save failed: "Cannot open FILE: reason".
     const QString& GetLastError() const { return m_lastError; }
+    // The reason alone, for messages that name the file themselves.
+    const QString& GetLastReason() const { return m_lastReason; }
 
     // --- State other windows read ------------------------------------------------
     CRssFeed& GetFeed() { return m_feed; }
@@ -83,6 +104,9 @@ public:
     int GetPostCount() const { return m_feed.GetPostCount(); }
     // -1 for none.
     int GetCurrentPost() const { return m_currentPost; }
+    // The index of the post whose item element this is, -1 when it is no
+    // longer in the feed; hint is where it was last seen (checked first).
+    int FindPost(pugi::xml_node item, int hint = -1) const;
     PostSortMode GetSortMode() const { return m_sortMode; }
     // Stores the mode without telling anyone (a column header click notifies itself).
     void SetSortMode(PostSortMode mode) { m_sortMode = mode; }
@@ -100,8 +124,9 @@ public:
     bool OnPostDuplicate();
     bool OnPostDuplicateDelete();
     // Reopens the file without a question, discarding unsaved changes. A file
-    // that no longer loads leaves the document as it was and shows the error.
-    bool OnFileReload();
+    // that no longer loads leaves the document as it was and shows the error
+    // (in the status bar when quiet).
+    bool OnFileReload(bool quiet = false);
     bool OnPostBack();
     // Never enabled; does nothing.
     bool OnPostForward();
@@ -146,6 +171,12 @@ private:
     bool Duplicate(bool deleteOriginal);
     UiServices& Ui() const;
     void TitleChanged();
+    // Follows the file on disk while a desktop runs (an application object
+    // exists): a change while nothing is unsaved reloads the feed.
+    void WatchFile();
+    void OnFileChangedOnDisk();
+    // Records why an open ("open") or a save ("save") of path failed.
+    void SetFailure(const char* action, const QString& path, const QString& reason);
 
     CRssFeed m_feed;
     PostHistory m_history;
@@ -157,6 +188,11 @@ private:
     bool m_modified = false;
     bool m_filterBoxShown = false;
     QString m_lastError;
+    QString m_lastReason;
+    bool m_saveCancelled = false;
+    // The file as it was last loaded or saved; nothing known for a new feed.
+    std::optional<FileState> m_diskState;
+    std::unique_ptr<FileWatch> m_watch;
 
     QList<DocumentView*> m_views;
     DocumentListener* m_frameHub = nullptr;

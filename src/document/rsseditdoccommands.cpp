@@ -89,7 +89,7 @@ bool CRSSEditDoc::OnPostDuplicateDelete() {
     return Duplicate(true);
 }
 
-bool CRSSEditDoc::OnFileReload() {
+bool CRSSEditDoc::OnFileReload(bool quiet) {
     if (!CanReload())
         return false;
     // A file that no longer loads must not cost the feed held in memory: it
@@ -98,17 +98,26 @@ bool CRSSEditDoc::OnFileReload() {
         CRssFeed probe;
         QString error;
         if (!probe.LoadFile(m_pathName, &error)) {
-            m_lastError = u"Cannot open %1: %2"_s.arg(m_pathName, error);
-            Ui().ShowError(m_lastError);
+            SetFailure("open", m_pathName, error);
+            if (quiet)
+                Ui().ShowStatusMessage(m_lastError);
+            else
+                Ui().ShowError(m_lastError);
             return false;
         }
     }
+    // Keys still on their way to the editor must land before the tree they
+    // were typed into goes, not in the post shown after the reload.
+    StorePendingEdits();
     const int remembered = m_currentPost;
     const QString path = m_pathName;
     DeleteContents();
     const bool loaded = OnOpenDocument(path);
+    // Back must never reach a post the file no longer has.
+    m_history.KeepBelow(m_feed.GetPostCount());
     // A file that now holds fewer posts shows its last one.
-    NotifyViews(nullptr, HintSelectPost, qMin(remembered, m_feed.GetPostCount() - 1));
+    if (m_feed.GetPostCount() > 0)
+        NotifyViews(nullptr, HintSelectPost, qMin(remembered, m_feed.GetPostCount() - 1));
     return loaded;
 }
 

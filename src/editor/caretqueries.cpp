@@ -57,7 +57,11 @@ QString CRSSEditView::CurrentObjectTag() const {
 }
 
 bool CRSSEditView::GetSelectionRange(int& start, int& end) const {
-    const HtmlValue range = richState(u"selection"_s);
+    HtmlValue range = richState(u"selection"_s);
+    // A caret's offset is not published with every key (counting it walks
+    // the post); it is asked for.
+    if (!range.isArray() && richState(u"caret"_s).toBool())
+        range = m_surface->callMethodAndWait(u"#richtext_edit"_s, u"3"_s, {}, 10000);
     if (!range.isArray() || range.count() != 2 || !range.at(0).isInt() || !range.at(1).isInt())
         return false;
     start = static_cast<int>(range.at(0).toInt());
@@ -87,7 +91,7 @@ void CRSSEditView::InsertHtml(const QString& html) {
 bool CRSSEditView::CanEditLink() const {
     if (FindCurrentObject(u"a"_s) >= 0 || FindCurrentObject(u"img"_s) >= 0)
         return true;
-    int start = 0;
-    int end = 0;
-    return GetSelectionRange(start, end) && start != end;
+    // Offsets are published only for a selection that spans something.
+    const HtmlValue range = richState(u"selection"_s);
+    return range.isArray() && range.count() == 2 && range.at(0) != range.at(1);
 }

@@ -284,6 +284,8 @@ void CRSSEditView::OnRemoveNbsp() {
 bool CRSSEditView::printPost(QPrinter* printer) {
     if (!printer || !m_surface->waitUntilLoaded())
         return false;
+    // The post's frame grows to the whole post while it is printed.
+    m_surface->callMethodAndWait(kBody, u"fitToContent"_s, {HtmlValue(true)}, 10000);
     QEventLoop loop;
     bool ok = false;
     const auto c =
@@ -294,16 +296,24 @@ bool CRSSEditView::printPost(QPrinter* printer) {
     m_surface->view()->print(printer);
     loop.exec();
     disconnect(c);
+    m_surface->callMethod(kBody, u"fitToContent"_s, {HtmlValue(false)});
     return ok;
 }
 
 void CRSSEditView::printToPdf(std::function<void(const QByteArray&)> done) {
-    m_surface->page()->printToPdf(
-        [done = std::move(done)](const QByteArray& pdf) {
-            if (done)
-                done(pdf);
-        },
-        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15)));
+    // The post's frame grows to the whole post while it is printed.
+    m_surface->callMethod(kBody, u"fitToContent"_s, {HtmlValue(true)},
+                          [this, done = std::move(done)](const HtmlValue&) mutable {
+                              m_surface->page()->printToPdf(
+                                  [this, done = std::move(done)](const QByteArray& pdf) {
+                                      m_surface->callMethod(kBody, u"fitToContent"_s,
+                                                            {HtmlValue(false)});
+                                      if (done)
+                                          done(pdf);
+                                  },
+                                  QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                              QMarginsF(15, 15, 15, 15)));
+                          });
 }
 
 void CRSSEditView::OnFilePrint() {

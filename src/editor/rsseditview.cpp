@@ -34,6 +34,12 @@ const QString kAuthorId = u"select_author"_s;
 const QString kLinkPlaceholder = u"<Enter link to article here...>"_s;
 // String 57345: the idle status line.
 const QString kReady = u"Ready"_s;
+// Typing pauses this long before the body is stored for the other windows.
+constexpr int kStoreQuietMs = 500;
+// How long a save or a switch waits for the page before going on without it.
+constexpr int kPageWaitMs = 10000;
+// The posts whose numbers are remembered for late edits.
+constexpr qsizetype kShownKept = 16;
 
 } // namespace
 
@@ -58,6 +64,12 @@ CRSSEditView::CRSSEditView(CRSSEditDoc* doc, QWidget* parent) : QWidget(parent),
             QMessageBox::critical(this, QString(), u"Error on HTMLayoutLoadHtml"_s);
         emit faceLoaded(ok);
     });
+    m_storeTimer.setSingleShot(true);
+    m_storeTimer.setInterval(kStoreQuietMs);
+    connect(&m_storeTimer, &QTimer::timeout, this, [this] {
+        m_surface->callMethod(kBody, u"take"_s, {HtmlValue(0)},
+                              [this](const HtmlValue& answer) { storeTaken(answer); });
+    });
     createActions();
     m_statusText = kReady;
     if (m_doc)
@@ -73,6 +85,8 @@ CRSSEditView::~CRSSEditView() {
 void CRSSEditView::loadFace() {
     if (!m_surface->loadPage(QUrl(kFaceUrl)))
         QMessageBox::critical(this, QString(), u"Cannot init HTML face"_s);
+    // Nothing can be typed until a post is shown: it would belong to none.
+    updateEditable();
 }
 
 bool CRSSEditView::waitUntilLoaded() {
@@ -88,14 +102,57 @@ HtmlValue CRSSEditView::richState(const QString& key) const {
     return m_surface->snapshot(u"richtext"_s).value(key);
 }
 
+void CRSSEditView::setReadOnly(bool readOnly) {
+    m_readOnly = readOnly;
+    updateEditable();
+}
+
+void CRSSEditView::updateEditable() {
+    m_surface->callMethod(kBody, u"setEditable"_s, {HtmlValue(!m_readOnly && m_serial != 0)});
+}
+
+// --- which post an edit belongs to ---------------------------------------------------
+
+int CRSSEditView::postOf(qint64 serial) const {
+    if (!m_doc)
+        return -1;
+    const auto it = m_shown.find(serial);
+    if (it == m_shown.end())
+        return -1;
+    it->index = m_doc->FindPost(it->item, it->index);
+    return it->index;
+}
+
+int CRSSEditView::ShownPost() const {
+    return postOf(m_serial);
+}
+
+void CRSSEditView::forgetPosts(bool all) {
+    // A removed item's memory may be reused by the next node the tree makes,
+    // so the check runs at once, before anything else changes the tree.
+    for (auto it = m_shown.begin(); it != m_shown.end();) {
+        if (all || !m_doc || m_doc->FindPost(it->item, it->index) < 0)
+            it = m_shown.erase(it);
+        else
+            ++it;
+    }
+    if (!m_shown.contains(m_serial)) {
+        m_serial = 0;
+        updateEditable();
+    }
+}
+
 // --- notifications ---------------------------------------------------------------
 
 void CRSSEditView::OnUpdate(DocumentListener* sender, DocHint hint, const HintParam& param) {
+    if (hint == HintFeedLoaded)
+        forgetPosts(true);
+    else if (hint == HintPostDeleted || hint == HintPostsInserted)
+        forgetPosts(false);
     if (sender == this)
         return;
     switch (hint) {
     case HintSelectPost:
-        FillLinkChoices();
         LoadPost(param.post);
         break;
     case HintStorePost:
@@ -106,7 +163,7 @@ void CRSSEditView::OnUpdate(DocumentListener* sender, DocHint hint, const HintPa
         break;
     case HintTitleChanged:
         // Only the post on show has its title in the face.
-        if (m_doc && param.post == m_doc->GetCurrentPost())
+        if (param.post >= 0 && param.post == ShownPost())
             ShowPostTitle(param.post);
         break;
     case HintFocusEditor:
@@ -148,9 +205,22 @@ void CRSSEditView::LoadPost(int index) {
     std::optional<CRssPost> post = m_doc->GetFeed().MakePost(index);
     if (!post)
         return;
-    m_loadCall = m_surface->lastCallSent() + 1;
-    ShowPostTitle(index);
-    SetBodyHtml(post->GetDescription(), 2);
+    m_storeTimer.stop();
+    m_serial = ++m_lastSerial;
+    m_shown.insert(m_serial, {m_doc->GetFeed().GetItemNode(index), index});
+    m_shown.remove(m_serial - kShownKept);
+    // The page answers with the body it replaces when that held edits it had
+    // not handed over yet: they belong to the post shown before.
+    m_surface->callMethod(
+        kBody, u"load"_s,
+        {HtmlValue(m_serial), HtmlValue(post->GetDescription()), HtmlValue(post->GetTitle())},
+        [this](const HtmlValue& answer) {
+            const HtmlValue replaced = answer.value(u"replaced"_s);
+            if (replaced.isMap())
+                storeTaken(replaced);
+        });
+    m_bFaceChanged = false;
+    updateEditable();
     // An empty link or author empties its field: the face never carries one
     // post's link or author over into another.
     const QString link = post->GetLink();
@@ -166,29 +236,58 @@ void CRSSEditView::LoadPost(int index) {
     UpdateLinkColor();
 }
 
+bool CRSSEditView::SyncWithPage() {
+    if (!m_surface->isLoaded())
+        return false;
+    m_storeTimer.stop();
+    const HtmlValue answer = m_surface->callMethodAndWait(
+        kBody, u"take"_s, {HtmlValue(m_surface->keysDelivered())}, kPageWaitMs);
+    if (!answer.isMap())
+        return false;
+    storeTaken(answer);
+    return true;
+}
+
+void CRSSEditView::storeTaken(const HtmlValue& answer) {
+    const HtmlValue html = answer.value(u"html"_s);
+    if (html.isString())
+        storeBody(answer.value(u"serial"_s).toInt(), html.toText());
+}
+
+void CRSSEditView::storeBody(qint64 serial, const QString& html) {
+    const int index = postOf(serial);
+    if (index < 0)
+        return;
+    const QString text = CleanBodyHtml(html);
+    // The post on show goes through the document, which tells the preview.
+    if (serial == m_serial && index == m_doc->GetCurrentPost()) {
+        m_doc->NotifyViews(this, HintSetDescription, HintParam(text));
+        return;
+    }
+    if (m_doc->GetFeed().SetDescription(index, text))
+        m_doc->SetModifiedFlag(true);
+}
+
 void CRSSEditView::StorePost(int index, bool onlyIfChanged) {
+    SyncWithPage();
     if (onlyIfChanged && !m_bFaceChanged)
         return;
     if (!m_doc || index < 0)
         return;
-    std::optional<CRssPost> post = m_doc->GetFeed().MakePost(index);
-    if (post) {
-        const QString text = CleanBodyHtml(SaveBodyHtml());
-        if (post->SetDescription(text) && onlyIfChanged)
-            m_doc->SetModifiedFlag(true);
-    }
+    const int shown = ShownPost();
+    std::optional<CRssPost> post = m_doc->GetFeed().MakePost(shown);
+    if (!post)
+        return;
+    // The body as the page last handed it over, now with a fresh footer.
+    if (post->SetDescription(post->GetDescription()) && onlyIfChanged)
+        m_doc->SetModifiedFlag(true);
     StoreChoice(kAuthorId);
     StoreChoice(kLinkId);
 }
 
 void CRSSEditView::SetBodyHtml(const QString& html, int mode) {
-    m_pendingBody = html;
-    const int seq = ++m_bodySeq;
-    m_surface->callMethod(kBody, u"setBody"_s, {HtmlValue(html), HtmlValue(mode == 1)},
-                          [this, seq](const HtmlValue&) {
-                              if (seq == m_bodySeq)
-                                  m_pendingBody.reset();
-                          });
+    m_storeTimer.stop();
+    m_surface->callMethod(kBody, u"setBody"_s, {HtmlValue(html), HtmlValue(mode == 1)});
     if (mode == 1)
         m_bFaceChanged = true;
     else if (mode == 2)
@@ -196,10 +295,7 @@ void CRSSEditView::SetBodyHtml(const QString& html, int mode) {
 }
 
 QString CRSSEditView::SaveBodyHtml() const {
-    // A body sent to the page counts as shown, even before the page has it.
-    if (m_pendingBody)
-        return u"<html><body>"_s + *m_pendingBody + u"</body></html>"_s;
-    const HtmlValue html = richState(u"html"_s);
+    const HtmlValue html = m_surface->callMethodAndWait(kBody, u"saveHTML"_s, {}, kPageWaitMs);
     return html.isString() ? html.toText() : QString();
 }
 
@@ -222,18 +318,24 @@ void CRSSEditView::ShowPostTitle(int index) {
         m_surface->element(u"#"_s + kTitleId).setText(post->GetTitle());
 }
 
-void CRSSEditView::StoreTitle() {
-    if (!m_doc)
+// The title is plain text, stored exactly as it is shown.
+void CRSSEditView::storeTitle(qint64 serial, const QString& text) {
+    const int index = postOf(serial);
+    if (index < 0)
         return;
-    QString html = m_surface->findById(kTitleId).html();
-    // An emptied line keeps a lone line break the reader should not see.
-    if (html == "<br>"_L1)
-        html.clear();
-    const int current = m_doc->GetCurrentPost();
-    std::optional<CRssPost> post = m_doc->GetFeed().MakePost(current);
-    if (post)
-        post->SetTitle(html);
-    m_doc->NotifyViews(this, HintTitleChanged, current);
+    std::optional<CRssPost> post = m_doc->GetFeed().MakePost(index);
+    if (post && post->GetTitle() != text)
+        post->SetTitle(text);
+    m_doc->NotifyViews(this, HintTitleChanged, index);
+}
+
+void CRSSEditView::bodyChanged(qint64 serial) {
+    if (postOf(serial) < 0)
+        return;
+    // Edits of a post left before the page heard of it come back with the
+    // page's answer to the next load; only the post on show waits for a pause.
+    if (serial == m_serial)
+        m_storeTimer.start();
 }
 
 QString CRSSEditView::ShownChoice(const QString& id) const {
@@ -244,13 +346,17 @@ QString CRSSEditView::ShownChoice(const QString& id) const {
 }
 
 void CRSSEditView::StoreChoice(const QString& id) {
+    storeChoiceText(id, m_serial, ShownChoice(id));
+}
+
+void CRSSEditView::storeChoiceText(const QString& id, qint64 serial, const QString& shown) {
     if (!m_doc || (id != kLinkId && id != kAuthorId))
         return;
-    QString text = ShownChoice(id);
+    QString text = shown;
     // The placeholder is only ever shown, never stored.
     if (id == kLinkId && text.compare(kLinkPlaceholder, Qt::CaseInsensitive) == 0)
         text.clear();
-    std::optional<CRssPost> post = m_doc->GetFeed().MakePost(m_doc->GetCurrentPost());
+    std::optional<CRssPost> post = m_doc->GetFeed().MakePost(postOf(serial));
     if (!post)
         return;
     // Writing a link renews the guid and every write touches the date: an
@@ -276,14 +382,26 @@ void CRSSEditView::sendChoice(const QString& id, const QString& method, const QS
 void CRSSEditView::AddChoice(const QString& id, const QString& text) {
     if (text.isEmpty())
         return;
+    QSet<QString>& offered = m_offeredSet[id];
+    if (!offered.contains(text)) {
+        offered.insert(text);
+        m_offered[id].append(text);
+    }
     sendChoice(id, u"addChoice"_s, text);
 }
 
-void CRSSEditView::FillLinkChoices() {
-    if (!m_doc)
-        return;
-    for (const QString& link : m_doc->GetFeed().GetAllLinks())
-        AddChoice(kLinkId, link);
+QStringList CRSSEditView::Choices(const QString& id) const {
+    const QStringList offered = m_offered.value(id);
+    if (id != kLinkId || !m_doc)
+        return offered;
+    const QStringList links = m_doc->GetFeed().GetAllLinks();
+    const QSet<QString> inFeed(links.cbegin(), links.cend());
+    QStringList list;
+    for (const QString& text : offered) {
+        if (!inFeed.contains(text))
+            list.append(text);
+    }
+    return list + links;
 }
 
 void CRSSEditView::ShowLinkPlaceholder() {
@@ -302,11 +420,6 @@ void CRSSEditView::UpdateLinkColor() {
 // --- events of the face ----------------------------------------------------------------
 
 void CRSSEditView::onHtmlEvent(const HtmlEvent& event) {
-    // Keys typed just before another post was chosen can reach us after it was
-    // loaded; they belong to the post shown before and must not land in this one.
-    if ((event.code == HTML_EDIT_VALUE_CHANGED || event.code == HTML_SELECT_SELECTION_CHANGED) &&
-        m_surface->lastCallAnswered() < m_loadCall)
-        return;
     switch (event.code) {
     case HTML_BUTTON_CLICK: {
         const QString id = event.id.toLower();
@@ -319,26 +432,40 @@ void CRSSEditView::onHtmlEvent(const HtmlEvent& event) {
         break;
     }
     case HTML_EDIT_VALUE_CHANGED:
-        if (m_doc && (event.id == kTitleId || event.id == kBodyId))
+        if (event.id != kTitleId && event.id != kBodyId)
+            break;
+        if (m_doc && postOf(event.context) >= 0 && !m_doc->IsModified())
             m_doc->SetModifiedFlag(true);
         if (event.id == kTitleId)
-            StoreTitle();
-        else if (event.id == kBodyId)
-            PushBody();
-        m_bFaceChanged = true;
+            storeTitle(event.context, event.value.toText());
+        else
+            bodyChanged(event.context);
+        if (event.context == m_serial)
+            m_bFaceChanged = true;
         break;
     case HTML_SELECT_SELECTION_CHANGED:
         if (event.id == kLinkId || event.id == kAuthorId) {
             // The user's choice is newer than anything the view sent before it.
             m_pendingChoice.remove(event.id);
             ++m_choiceSeq[event.id];
+            storeChoiceText(event.id, event.context, event.value.toText());
         }
-        StoreChoice(event.id);
-        if (m_doc)
-            m_doc->NotifyViews(this, HintLinkOrAuthorChanged, m_doc->GetCurrentPost());
-        m_bFaceChanged = true;
-        if (m_doc)
+        if (m_doc && postOf(event.context) >= 0) {
+            m_doc->NotifyViews(this, HintLinkOrAuthorChanged, postOf(event.context));
             m_doc->SetModifiedFlag(true);
+        }
+        if (event.context == m_serial)
+            m_bFaceChanged = true;
+        break;
+    case HTML_POPUP_REQUEST:
+        if (event.id == kLinkId || event.id == kAuthorId) {
+            QStringList list = Choices(event.id);
+            HtmlValue::Array texts;
+            texts.reserve(list.size());
+            for (QString& text : list)
+                texts.append(HtmlValue(std::move(text)));
+            m_surface->callMethod(u"#"_s + event.id, u"setChoices"_s, {HtmlValue(texts)});
+        }
         break;
     case HTML_UI_STATE_CHANGED: {
         RefreshCurrentStyle();

@@ -1,6 +1,8 @@
 // The post editor: the only view of a feed document. It shows the document's
 // current post in the editor face (an HtmlSurface page) and writes every edit
-// straight back into the document.
+// back into the post it was made in: the title, link and author as they are
+// typed, the body once typing pauses and whenever the document needs it
+// (store, save, switch, close), after waiting for the page to catch up.
 #pragma once
 
 #include "document/documentlistener.h"
@@ -9,9 +11,13 @@
 #include <QHash>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
+
+#include <pugixml.hpp>
 
 #include <functional>
 #include <optional>
@@ -51,22 +57,31 @@ public:
     // --- lifecycle of a post in the face ------------------------------------------
     // Shows post index; nothing unless 0 <= index < post count.
     void LoadPost(int index);
-    // Writes body, link and author into post index (only after an edit when onlyIfChanged).
+    // Waits for the page, then writes body, link and author into the post on
+    // show (only after an edit when onlyIfChanged). index is the document's
+    // current post; the post written is the one the face shows.
     void StorePost(int index, bool onlyIfChanged);
+    // Waits until the page has handled every key typed so far and stores
+    // what the document does not have yet into the post it was typed in;
+    // false when the page did not answer.
+    bool SyncWithPage();
     // mode 1 marks the face changed, mode 2 clears the mark, others leave it.
     void SetBodyHtml(const QString& html, int mode);
-    // The body as the rich-text behaviour saves it, with its selection markers.
+    // The body as the rich-text behaviour saves it, with its selection
+    // markers (waits for the page).
     QString SaveBodyHtml() const;
     // Sends the cleaned body to the document as the current post's description.
     void PushBody();
     void FocusBody();
     void ShowPostTitle(int index);
-    void StoreTitle();
-    // Writes the link ("select_link") or author ("select_author") field into the current post.
+    // Writes the link ("select_link") or author ("select_author") field into the post on show.
     void StoreChoice(const QString& id);
-    // Offers text in the drop-down (when new) and shows it; an empty text changes nothing.
+    // Offers text in the drop-down (when new) and shows it; an empty text
+    // changes nothing. The link list also offers every link of the feed.
     void AddChoice(const QString& id, const QString& text);
-    void FillLinkChoices();
+    // What the drop-down lists when it opens: what was offered, then for the
+    // link every link of the feed in ordinal order.
+    QStringList Choices(const QString& id) const;
     // An empty link field shows "<Enter link to article here...>" in red; it is never a value.
     void ShowLinkPlaceholder();
     void UpdateLinkColor();
@@ -76,6 +91,12 @@ public:
     QString statusText() const { return m_statusText; }
     bool IsFaceChanged() const { return m_bFaceChanged; }
     quint32 StyleFlags() const { return m_nStyleFlags; }
+    // The index of the post on show, -1 when none (or it was removed).
+    int ShownPost() const;
+    // A file the program shows but cannot edit: nothing in the face takes
+    // input until it is made editable again.
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const { return m_readOnly; }
 
     // --- editing commands -----------------------------------------------------------
     // The view's commands (ids of platform/commandids.h) for the shell's menus.
@@ -152,6 +173,17 @@ private:
     void sendChoice(const QString& id, const QString& method, const QString& text);
     void setStatusText(const QString& text);
     void cleanUp(const std::function<bool(QString&)>& transform);
+    // The index of the post the page numbered serial, -1 when it is gone.
+    int postOf(qint64 serial) const;
+    // Forgets the posts no longer in the feed (all of them after a load).
+    void forgetPosts(bool all);
+    void updateEditable();
+    // What the page answered to "take" or to "load" (the body it replaced).
+    void storeTaken(const HtmlValue& answer);
+    void storeBody(qint64 serial, const QString& html);
+    void storeTitle(qint64 serial, const QString& text);
+    void storeChoiceText(const QString& id, qint64 serial, const QString& text);
+    void bodyChanged(qint64 serial);
 
     CRSSEditDoc* m_doc = nullptr;
     HtmlSurface* m_surface = nullptr;
@@ -161,13 +193,25 @@ private:
     std::function<void(const QString&)> m_messageSink;
     // Values sent to the page that its snapshot may not show yet, with the
     // number of the call that will confirm them.
-    std::optional<QString> m_pendingBody;
-    int m_bodySeq = 0;
     QHash<QString, QString> m_pendingChoice;
     QHash<QString, int> m_choiceSeq;
-    // The page's first call of the last post loaded: an edit raised before the
-    // page had handled it was made in the post shown before.
-    qint64 m_loadCall = 0;
+    // Every post loaded into the face gets a number; the page tags each edit
+    // with it. The number leads to the post's item element (and where it was
+    // last seen), so an edit reaches the post it was made in even when it
+    // arrives late, whatever was inserted, removed or sorted meanwhile.
+    struct ShownItem {
+        pugi::xml_node item;
+        int index = -1;
+    };
+    mutable QHash<qint64, ShownItem> m_shown;
+    qint64 m_serial = 0;
+    qint64 m_lastSerial = 0;
+    // Stores the body once typing pauses, for the code preview and the list.
+    QTimer m_storeTimer;
+    // Texts offered in each drop-down, in the order offered.
+    QHash<QString, QStringList> m_offered;
+    QHash<QString, QSet<QString>> m_offeredSet;
+    bool m_readOnly = false;
     // What the two toolbar buttons the view keeps in step were last told.
     int m_hyperlinkDisabled = -1;
     int m_strikeChecked = -1;

@@ -38,8 +38,9 @@ bool CRssFeed::CreateNewFeed(const NewFeedInfo& info) {
     };
     for (const auto& field : fields) {
         pugi::xml_node element = channel.append_child(field[0].toUtf8().constData());
-        if (element)
-            element.append_child(pugi::node_pcdata).set_value(field[1].toUtf8().constData());
+        const QByteArray text = XmlAllowedText(field[1]).toUtf8();
+        if (element && !text.isEmpty())
+            element.append_child(pugi::node_pcdata).set_value(text.constData());
     }
     RebuildIndex();
     return AddPost();

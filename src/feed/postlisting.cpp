@@ -1,16 +1,21 @@
 #include "postlisting.h"
 
+#include "feedtext.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 
 namespace {
 
-// The text of an element: its first child when that is text or CDATA.
-const char* ElementText(pugi::xml_node element) {
-    const pugi::xml_node first = element.first_child();
-    const pugi::xml_node_type type = first.type();
-    return type == pugi::node_pcdata || type == pugi::node_cdata ? first.value() : "";
+// Compares a name with a literal without a library call: these compares run
+// for every child of every post.
+inline bool NameIs(const char* name, const char* literal) {
+    while (*literal && *name == *literal) {
+        ++name;
+        ++literal;
+    }
+    return *name == *literal;
 }
 
 // Lines are written straight into the output's storage, which grows by
@@ -35,17 +40,6 @@ private:
     qsizetype m_used = 0;
 };
 
-// Copies a field, each tab, CR and LF becoming a blank; returns the end.
-char* CopyField(char* to, const char* text, size_t length) {
-    const size_t plain = std::strcspn(text, "\t\r\n");
-    std::memcpy(to, text, plain);
-    for (size_t i = plain; i < length; ++i) {
-        const char c = text[i];
-        to[i] = (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
-    }
-    return to + length;
-}
-
 } // namespace
 
 bool TitleMatchesFilter(const QString& title, const QString& loweredFilter) {
@@ -59,26 +53,47 @@ QByteArray FormatPostList(const CRssFeed& feed, PostOrder order, const QString& 
     // Lines of ordinary feeds run to about a hundred bytes; room for more
     // spares the copy a growth would make, and untouched room costs nothing.
     LineWriter out(static_cast<qsizetype>(feed.GetPostCount()) * 128);
+    // Each field has its own scratch, as a field made of several pieces is
+    // joined there.
+    std::string titleScratch;
+    std::string dateScratch;
+    std::string linkScratch;
     for (int index : feed.SortedIndices(order)) {
         const pugi::xml_node item = feed.GetItemNode(index);
-        const char* title = ElementText(item.child("title"));
-        if (!lowered.isEmpty() && !TitleMatchesFilter(QString::fromUtf8(title), lowered))
-            continue;
-        const char* pubDate = ElementText(item.child("pubDate"));
-        const char* link = ElementText(item.child("link"));
+        // The three fields are found in one walk over the item's children.
+        const char* title = nullptr;
+        const char* pubDate = nullptr;
+        const char* link = nullptr;
+        for (pugi::xml_node child = item.first_child(); child && !(title && pubDate && link);
+             child = child.next_sibling()) {
+            const char* name = child.name();
+            if (!title && NameIs(name, "title"))
+                title = feedtext::ElementText(child, titleScratch);
+            else if (!pubDate && NameIs(name, "pubDate"))
+                pubDate = feedtext::ElementText(child, dateScratch);
+            else if (!link && NameIs(name, "link"))
+                link = feedtext::ElementText(child, linkScratch);
+        }
+        title = title ? title : "";
+        pubDate = pubDate ? pubDate : "";
+        link = link ? link : "";
         const size_t titleLength = std::strlen(title);
         const size_t pubDateLength = std::strlen(pubDate);
         const size_t linkLength = std::strlen(link);
         // An int has at most 11 characters; four separators follow.
-        char* to =
+        char* const lineStart =
             out.Reserve(static_cast<qsizetype>(16 + titleLength + pubDateLength + linkLength));
-        to = std::to_chars(to, to + 11, index).ptr;
+        char* to = std::to_chars(lineStart, lineStart + 11, index).ptr;
         *to++ = '\t';
-        to = CopyField(to, title, titleLength);
+        char* const titleStart = to;
+        to = feedtext::CopyOneLine(to, title, titleLength);
+        if (!lowered.isEmpty() &&
+            !TitleMatchesFilter(QString::fromUtf8(titleStart, to - titleStart), lowered))
+            continue;
         *to++ = '\t';
-        to = CopyField(to, pubDate, pubDateLength);
+        to = feedtext::CopyOneLine(to, pubDate, pubDateLength);
         *to++ = '\t';
-        to = CopyField(to, link, linkLength);
+        to = feedtext::CopyOneLine(to, link, linkLength);
         *to++ = '\n';
         out.Advance(to);
     }

@@ -1,5 +1,6 @@
 #include "rssfeed.h"
 
+#include "feedtext.h"
 #include "rssdate.h"
 #include "rssdatekey.h"
 #include "rsspost.h"
@@ -9,19 +10,54 @@
 #include <algorithm>
 #include <cstring>
 
+using feedtext::ElementText;
+
 namespace {
 
-bool IsTextNode(const pugi::xml_node& node) {
-    return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
-}
-
-// The text of an element: its first child when that is text or CDATA.
-const char* ElementText(const pugi::xml_node& element) {
-    const pugi::xml_node first = element.first_child();
-    return IsTextNode(first) ? first.value() : "";
+bool IsForbidden(char16_t u) {
+    return (u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0xFFFE || u == 0xFFFF;
 }
 
 } // namespace
+
+bool HasCharactersXmlForbids(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (IsForbidden(u) || QChar::isSurrogate(u))
+            return true;
+    }
+    return false;
+}
+
+QString XmlAllowedText(const QString& text) {
+    if (!HasCharactersXmlForbids(text))
+        return text;
+    QString allowed;
+    allowed.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            allowed += c;
+            allowed += text[++i];
+        } else if (!IsForbidden(c.unicode()) && !c.isSurrogate()) {
+            allowed += c;
+        }
+    }
+    return allowed;
+}
+
+QString OneLineText(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray line(utf8.size(), Qt::Uninitialized);
+    char* end =
+        feedtext::CopyOneLine(line.data(), utf8.constData(), static_cast<size_t>(utf8.size()));
+    line.truncate(end - line.constData());
+    return QString::fromUtf8(line);
+}
 
 CRssFeed::CRssFeed() = default;
 
@@ -31,10 +67,12 @@ void CRssFeed::Clear() {
     reset();
     m_channel = pugi::xml_node();
     m_items.clear();
+    // Only once the tree lets go of it may the text it points into go.
+    m_text.reset();
     m_bom = false;
     m_lineEnds = LineEnds::Lf;
     m_encoding.clear();
-    m_utf16 = false;
+    m_encodingKind = 0;
 }
 
 void CRssFeed::RebuildIndex() {
@@ -59,12 +97,16 @@ pugi::xml_node CRssFeed::FieldNode(int index, const char* name) const {
 }
 
 const char* CRssFeed::GetFieldUtf8(int index, const char* name) const {
-    return ElementText(FieldNode(index, name));
+    return ElementText(FieldNode(index, name), m_scratch);
 }
 
 QString CRssFeed::FieldText(int index, const char* name) const {
     const pugi::xml_node field = FieldNode(index, name);
-    return field ? QString::fromUtf8(ElementText(field)) : QString();
+    return field ? QString::fromUtf8(ElementText(field, m_scratch)) : QString();
+}
+
+QString CRssFeed::GetTitleLine(int index) const {
+    return OneLineText(GetTitle(index));
 }
 
 QString CRssFeed::GetTitle(int index) const {
@@ -101,7 +143,7 @@ bool CRssFeed::WriteField(int index, const char* name, const QString& text, bool
     if (!item)
         return false;
     // The conversion sizes its own buffer, so no text is too long to store.
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = XmlAllowedText(text).toUtf8();
     pugi::xml_node field = item.child(name);
     if (!field) {
         // Appending the element keeps the user's input instead of dropping it.
@@ -115,23 +157,27 @@ bool CRssFeed::WriteField(int index, const char* name, const QString& text, bool
             item.remove_child(field);
             return false;
         }
+        // White space the item held alone is layout once it has an element.
+        feedtext::DropLayoutText(item);
         return true;
     }
-    pugi::xml_node first = field.first_child();
-    if (IsTextNode(first))
-        return first.set_value(utf8.constData());
-    if (first)
-        return false;
-    // An element that was empty in the file has no text child yet.
-    if (utf8.isEmpty())
-        return true;
-    pugi::xml_node value = field.append_child(pugi::node_pcdata);
-    if (!value)
-        return false;
-    if (!value.set_value(utf8.constData())) {
-        field.remove_child(value);
-        return false;
+    bool cdata = false;
+    for (pugi::xml_node child = field.first_child(); child; child = child.next_sibling())
+        cdata |= child.type() == pugi::node_cdata;
+    // The new text is in place before the old children go, so a failure
+    // leaves the field as it was.
+    pugi::xml_node value;
+    if (!utf8.isEmpty()) {
+        value = field.append_child(cdata ? pugi::node_cdata : pugi::node_pcdata);
+        if (!value)
+            return false;
+        if (!value.set_value(utf8.constData())) {
+            field.remove_child(value);
+            return false;
+        }
     }
+    while (field.first_child() != value)
+        field.remove_child(field.first_child());
     return true;
 }
 
@@ -198,11 +244,14 @@ bool CRssFeed::AddPost() {
         {"title", "New Item"}, {"description", ""}, {"pubDate", date.constData()},
         {"link", ""},          {"author", ""},      {"guid", guid.constData()},
     };
+    // An empty field holds no text node at all, just as one read from a file.
     for (const auto& [name, text] : fields) {
         pugi::xml_node field = item.append_child(name);
-        field.append_child(pugi::node_pcdata).set_value(text);
+        if (*text)
+            field.append_child(pugi::node_pcdata).set_value(text);
     }
     m_items.insert(m_items.begin(), item);
+    feedtext::DropLayoutText(m_channel);
     return true;
 }
 
@@ -243,7 +292,7 @@ QStringList CRssFeed::GetAllLinks() const {
     QStringList links;
     links.reserve(GetPostCount());
     for (const pugi::xml_node& item : m_items) {
-        const char* link = ElementText(item.child("link"));
+        const char* link = ElementText(item.child("link"), m_scratch);
         if (*link)
             links.append(QString::fromUtf8(link));
     }
@@ -256,7 +305,7 @@ std::vector<QString> CRssFeed::CollectTitles() const {
     std::vector<QString> titles;
     titles.reserve(m_items.size());
     for (const pugi::xml_node& item : m_items)
-        titles.push_back(QString::fromUtf8(ElementText(item.child("title"))));
+        titles.push_back(QString::fromUtf8(ElementText(item.child("title"), m_scratch)));
     return titles;
 }
 
@@ -276,8 +325,8 @@ void CRssFeed::SortByTitle(int* first, int* last) const {
     entries.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         const auto offset = static_cast<quint32>(arena.size());
-        AppendTitleSortBytes(arena,
-                             ElementText(m_items[static_cast<size_t>(first[i])].child("title")));
+        AppendTitleSortBytes(
+            arena, ElementText(m_items[static_cast<size_t>(first[i])].child("title"), m_scratch));
         entries.push_back({0, offset, static_cast<quint32>(arena.size() - offset),
                            static_cast<quint32>(i), first[i]});
     }
@@ -312,7 +361,7 @@ std::vector<qint64> CRssFeed::CollectDateKeys() const {
     keys.reserve(m_items.size());
     for (const pugi::xml_node& item : m_items) {
         qint64 key = 0;
-        keys.push_back(RssDateKey(ElementText(item.child("pubDate")), key) ? key : now);
+        keys.push_back(RssDateKey(ElementText(item.child("pubDate"), m_scratch), key) ? key : now);
     }
     return keys;
 }
@@ -329,9 +378,9 @@ bool CRssFeed::ComparePosts(PostOrder order, int a, int b) const {
         const qint64 now = CurrentDateKey();
         qint64 da = 0;
         qint64 db = 0;
-        if (!RssDateKey(ElementText(FieldNode(a, "pubDate")), da))
+        if (!RssDateKey(ElementText(FieldNode(a, "pubDate"), m_scratch), da))
             da = now;
-        if (!RssDateKey(ElementText(FieldNode(b, "pubDate")), db))
+        if (!RssDateKey(ElementText(FieldNode(b, "pubDate"), m_scratch), db))
             db = now;
         return da > db;
     }

@@ -3,12 +3,16 @@
 // survives a load and a save untouched.
 #pragma once
 
+#include "platform/fileidentity.h"
+#include "platform/readfile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <functional>
+#include <memory>
 #include <optional>
 #include <pugixml.hpp>
+#include <string>
 #include <vector>
 
 class CRssPost;
@@ -31,15 +35,20 @@ public:
     // mark, encoding, line ends).
     void Clear();
 
-    // Reading. A failed load leaves an empty tree; error (when given) then
-    // says why: the system's reason, "not well-formed XML (line L, column C):
-    // ...", or the encoding name that is not known.
-    bool LoadFile(const QString& path, QString* error = nullptr);
+    // Reading. Every text is kept exactly as the file has it. What a
+    // conforming XML parser refuses is refused: a failed load leaves an empty
+    // tree, and error (when given) says why: the system's reason, "not a
+    // regular file", "not well-formed XML (line L, column C): ...", or the
+    // encoding name that is not known. The file is read once, whatever happens.
+    // state, when given, receives the identity and hash of the bytes read.
+    bool LoadFile(const QString& path, QString* error = nullptr, FileState* state = nullptr);
     bool LoadFromMemory(const QByteArray& bytes, QString* error = nullptr);
 
     // Writing. SaveFile replaces the target atomically; it keeps the
     // byte-order mark, encoding and line ends the tree was loaded with.
-    bool SaveFile(const QString& path, QString* error = nullptr) const;
+    // Element-only content is indented; mixed content is written as it stands.
+    // state, when given, receives the identity and hash of what was written.
+    bool SaveFile(const QString& path, QString* error = nullptr, FileState* state = nullptr) const;
     // The bytes SaveFile would write.
     QByteArray SaveToMemory() const;
     // The whole tree as UTF-8 text for the clipboard: four-blank indentation,
@@ -52,7 +61,8 @@ public:
     // What the last load found (a new or cleared feed has none of these).
     bool HasByteOrderMark() const { return m_bom; }
     LineEnds GetLineEnds() const { return m_lineEnds; }
-    // Empty for UTF-8; otherwise the encoding the file is saved back in.
+    // Empty for UTF-8; otherwise the encoding the file is saved back in
+    // (UTF-16LE, UTF-16BE or the name the file declares).
     QString GetEncoding() const { return m_encoding; }
 
     // Post access; every lookup is O(1) through the item index.
@@ -67,14 +77,22 @@ public:
     QString GetDescription(int index) const;
     QString GetPubDate(int index) const;
     QString GetGuid(int index) const;
-    // The UTF-8 text of a field as it stands in the tree, without a copy;
-    // "" when the post or the element is missing. Valid until the tree changes.
+    // The title as one line: white space at both ends dropped and each inner
+    // run of it shown as one blank, for lists and headings.
+    QString GetTitleLine(int index) const;
+    // The UTF-8 text of a field; "" when the post or the element is missing.
+    // Valid until the tree changes or the next call.
     const char* GetFieldUtf8(int index, const char* name) const;
     // The description with &, <, >, " escaped, as "Copy Post As XML" puts it.
     QString GetDescriptionXml(int index) const;
     // The description with tags removed and a few entities decoded.
     QString GetDescriptionText(int index) const;
 
+    // A field's text is all the text and CDATA inside its element, in order.
+    // Setters replace everything inside the element with the one new text,
+    // kept as CDATA when the element held CDATA. Characters XML does not allow
+    // (control characters other than tab, LF and CR, U+FFFE, U+FFFF, lone
+    // surrogates) are dropped, so nothing written can be refused on reading.
     // Setters return false and change nothing when the post is missing or the
     // field cannot be written. Title, link, author and description touch the
     // post's pubDate; link also rewrites the guid. The description setter
@@ -125,19 +143,29 @@ private:
     // when the text is not empty.
     bool WriteField(int index, const char* name, const QString& text, bool createMissing);
     void TouchPubDate(int index);
-    // Parses a buffer made by pugixml's allocator; the feed takes it over.
-    bool LoadBuffer(char* buffer, size_t size, QString* error,
-                    const std::function<QByteArray()>& parserText);
-    bool PrintTo(QByteArray& out, bool forFile) const;
+    // Decodes, checks and parses the file's bytes (followed by the checking
+    // pass's padding); the tree keeps the buffer it was parsed in.
+    bool LoadText(TextBuffer buffer, size_t size, QString* error);
+    bool PrintTo(QByteArray& out, bool forFile, QString* error) const;
 
     pugi::xml_node m_channel;
     std::vector<pugi::xml_node> m_items;
+    // The text the tree was parsed in place from; names and values point into it.
+    TextBuffer m_text;
+    mutable std::string m_scratch;
     bool m_bom = false;
     LineEnds m_lineEnds = LineEnds::Lf;
     QString m_encoding;
-    // UTF-16 files are saved with the byte order they came in.
-    bool m_utf16 = false;
+    // A FeedEncodingKind.
+    int m_encodingKind = 0;
 };
+
+// The text with every character XML does not allow left out.
+QString XmlAllowedText(const QString& text);
+// True when the text holds a character XML does not allow.
+bool HasCharactersXmlForbids(const QString& text);
+// White space at both ends dropped and each inner run of it one blank.
+QString OneLineText(const QString& text);
 
 // Replaces &, <, >, " by their entities, in that order, each over the whole
 // text; returns the number of replacements made.

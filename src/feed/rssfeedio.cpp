@@ -1,174 +1,36 @@
 // Reading and writing feed files: encodings, byte-order marks, line ends and
-// the white-space rules of plain text.
+// the checks that keep every byte of a file the program loads and saves.
 #include "rssfeed.h"
 
 #include "platform/atomicfile.h"
+#include "platform/readfile.h"
 
 #include "feedencoding.h"
+#include "feedprinter.h"
+#include "feedtext.h"
+#include "xmlcheck.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <array>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
+// No condensing, no line-end pass (the text is normalised beforehand when it
+// needs it); white-space-only text is kept where it is the only child, and
+// everywhere when the check found it part of mixed content.
 constexpr unsigned int kParseOptions =
-    pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute | pugi::parse_eol |
-    pugi::parse_comments | pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype |
-    pugi::parse_trim_pcdata;
+    pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute | pugi::parse_comments |
+    pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype;
 
-// 1 for the four white-space characters of XML.
-constexpr auto kSpace = [] {
-    std::array<unsigned char, 256> table{};
-    table[' '] = table['\t'] = table['\n'] = table['\r'] = 1;
-    return table;
-}();
+// Expanded entities may add this much to a document, or its own size if
+// that is more; a few entities that multiply each other get no further.
+constexpr size_t kEntityExpansionBytes = 10 * 1024 * 1024;
 
-#ifdef __SSE2__
-// One bit for each of the sixteen characters at p that needs care: a line
-// break, a tab, another control character, the end of the text, or a blank
-// followed by one of these or by another blank. Reads p[0] to p[16].
-inline unsigned SpecialMask(const char* p) {
-    const __m128i blank = _mm_set1_epi8(' ');
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-    const __m128i lowX = _mm_cmpeq_epi8(_mm_max_epu8(x, blank), blank);
-    const __m128i lowY = _mm_cmpeq_epi8(_mm_max_epu8(y, blank), blank);
-    const __m128i blankX = _mm_cmpeq_epi8(x, blank);
-    const __m128i special =
-        _mm_or_si128(_mm_andnot_si128(blankX, lowX), _mm_and_si128(blankX, lowY));
-    return static_cast<unsigned>(_mm_movemask_epi8(special));
-}
-
-// Moves a block towards the start of the text; both halves are read before
-// anything is written, as the two ranges may overlap.
-template <int kSize> inline void MoveBlock(char* to, const char* from) {
-    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-    if constexpr (kSize == 32) {
-        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), first);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), second);
-    } else {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), first);
-    }
-}
-#endif
-
-// Plain text loses white space at both ends and each inner run becomes one
-// blank. The parser trimmed the raw ends already, but white space written as
-// a character reference reaches the text decoded, and a printed blank at an
-// end would be trimmed when the file is read again. The text is rewritten
-// where it stands (it only gets shorter); end bounds the memory that may be
-// read past the text. Returns the new length.
-size_t CondenseInPlace(char* text, const char* end) {
-    char* p = text;
-    char* out = p;
-    // Starting as if after white space drops the leading run.
-    unsigned previous = 1;
-    for (;;) {
-#ifdef __SSE2__
-        // Ordinary characters go in blocks; most texts need no change at all,
-        // and those are only read, never written.
-        if (previous == 0) {
-            unsigned mask = 0;
-            while (end - p >= 33) {
-                mask = SpecialMask(p) | (SpecialMask(p + 16) << 16);
-                if (mask != 0)
-                    break;
-                if (out != p)
-                    MoveBlock<32>(out, p);
-                p += 32;
-                out += 32;
-            }
-            while (mask == 0 && end - p >= 17) {
-                mask = SpecialMask(p);
-                if (mask != 0)
-                    break;
-                if (out != p)
-                    MoveBlock<16>(out, p);
-                p += 16;
-                out += 16;
-            }
-            // The ordinary characters before the first one that needs care.
-            if (mask != 0) {
-                const unsigned plain = static_cast<unsigned>(__builtin_ctz(mask));
-                if (out != p)
-                    std::memmove(out, p, plain);
-                p += plain;
-                out += plain;
-            }
-        }
-#endif
-        const unsigned c = static_cast<unsigned char>(*p);
-        if (c == 0)
-            break;
-        // Every white-space character is written as a blank, but only the
-        // first of a run moves the output on.
-        const unsigned space = kSpace[c];
-        *out = static_cast<char>(space ? ' ' : c);
-        out += !(space & previous);
-        previous = space;
-        ++p;
-    }
-    // A trailing run left one blank behind.
-    if (previous && out > text)
-        --out;
-    *out = '\0';
-    return static_cast<size_t>(out - text);
-}
-
-// Condenses one text node; false when nothing is left of it.
-bool CondenseText(pugi::xml_node node, const char* begin, const char* end) {
-    char* value = const_cast<char*>(node.value());
-    // Right after an in-place parse every value lies in the buffer the
-    // document owns and may be rewritten there.
-    if (value >= begin && value < end)
-        return CondenseInPlace(value, end) > 0;
-    std::string copy(value);
-    const size_t length = CondenseInPlace(copy.data(), copy.data() + copy.size());
-    node.set_value(copy.c_str());
-    return length > 0;
-}
-
-// Condenses every plain text of the tree. pugixml's own walk visits the
-// nodes without recursion (deeply nested files are allowed) and without a
-// library call per step; texts condensed to nothing are removed afterwards,
-// since a walk must not lose the node it stands on.
-class TextCondenser final : public pugi::xml_tree_walker {
-public:
-    TextCondenser(const char* begin, const char* end) : m_begin(begin), m_end(end) {}
-    bool for_each(pugi::xml_node& node) override {
-        if (node.type() == pugi::node_pcdata && !CondenseText(node, m_begin, m_end))
-            m_emptied.push_back(node);
-        return true;
-    }
-    // White space only: the text goes, as the parser drops such text.
-    void RemoveEmptied() {
-        for (pugi::xml_node node : m_emptied)
-            node.parent().remove_child(node);
-    }
-
-private:
-    const char* m_begin;
-    const char* m_end;
-    std::vector<pugi::xml_node> m_emptied;
-};
-
-void CondenseTree(pugi::xml_node root, const char* begin, const char* end) {
-    TextCondenser condenser(begin, end);
-    root.traverse(condenser);
-    condenser.RemoveEmptied();
-}
-
-// Line and column (both from 1) of a byte offset.
-QString Position(const char* data, size_t size, ptrdiff_t offset) {
-    size_t end = offset < 0 ? 0 : std::min(size, static_cast<size_t>(offset));
+// Line and column (both from 1) of a byte offset; columns count characters.
+QString Position(const char* data, size_t size, size_t offset) {
+    const size_t end = std::min(size, offset);
     int line = 1;
     size_t lineStart = 0;
     for (size_t i = 0; i < end; ++i) {
@@ -177,7 +39,6 @@ QString Position(const char* data, size_t size, ptrdiff_t offset) {
             lineStart = i + 1;
         }
     }
-    // Columns count characters, not the bytes of a UTF-8 sequence.
     int column = 1;
     for (size_t i = lineStart; i < end; ++i) {
         if ((static_cast<unsigned char>(data[i]) & 0xC0) != 0x80)
@@ -186,233 +47,242 @@ QString Position(const char* data, size_t size, ptrdiff_t offset) {
     return QStringLiteral("line %1, column %2").arg(line).arg(column);
 }
 
-// True when the text has line breaks and every one of them is CR LF; a file
-// with mixed line ends is saved with LF.
-bool AllLineEndsAreCrLf(const char* data, size_t size) {
-    const char* end = data + size;
+QString NotWellFormed(const QString& where, const std::string& reason) {
+    return QStringLiteral("not well-formed XML (%1): %2")
+        .arg(where, QString::fromStdString(reason));
+}
+
+// CR LF and lone CR become LF, as every XML reader sees them. Returns the new
+// size; crlf tells whether every line end was CR LF.
+size_t NormalizeLineEnds(char* data, size_t size, bool& crlf) {
+    bool onlyCrLf = true;
     bool any = false;
-    for (const char* p = data; p < end; ++p) {
-        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-        if (!p)
-            break;
-        if (p == data || p[-1] != '\r')
-            return false;
-        any = true;
-    }
-    return any;
-}
-
-// pugixml output gathered into a byte array, with LF turned into CR LF when
-// the file had them.
-class ByteWriter final : public pugi::xml_writer {
-public:
-    explicit ByteWriter(bool crlf) : m_crlf(crlf) {}
-    void write(const void* data, size_t size) override {
-        const char* p = static_cast<const char*>(data);
-        if (!m_crlf) {
-            m_bytes.append(p, static_cast<qsizetype>(size));
-            return;
-        }
-        const char* end = p + size;
-        while (p < end) {
-            const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
-            if (!lf) {
-                m_bytes.append(p, end - p);
-                break;
-            }
-            m_bytes.append(p, lf - p);
-            // Processing instructions keep a CR LF of their own; it is not
-            // doubled, or every save would add one more CR.
-            if (m_bytes.isEmpty() || m_bytes.back() != '\r')
-                m_bytes.append('\r');
-            m_bytes.append('\n');
-            p = lf + 1;
+    char* out = data;
+    for (size_t i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (c == '\r') {
+            any = true;
+            *out++ = '\n';
+            if (i + 1 < size && data[i + 1] == '\n')
+                ++i;
+            else
+                onlyCrLf = false;
+        } else {
+            onlyCrLf &= c != '\n';
+            *out++ = c;
         }
     }
-    QByteArray m_bytes;
-
-private:
-    bool m_crlf;
-};
-
-char* AllocateBuffer(size_t size) {
-    return static_cast<char*>(pugi::get_memory_allocation_function()(size ? size : 1));
+    const size_t newSize = static_cast<size_t>(out - data);
+    std::memset(out, 0, size - newSize);
+    crlf = any && onlyCrLf;
+    return newSize;
 }
 
-void FreeBuffer(char* buffer) {
-    pugi::get_memory_deallocation_function()(buffer);
+// Takes out white-space-only text in element-only content everywhere in
+// the tree, walking it without recursion.
+void RemoveIgnorableBlanks(pugi::xml_node root) {
+    pugi::xml_node node = root.first_child();
+    while (node) {
+        if (node.type() == pugi::node_element)
+            feedtext::DropLayoutText(node);
+        if (pugi::xml_node child = node.first_child()) {
+            node = child;
+            continue;
+        }
+        while (node && node != root && !node.next_sibling())
+            node = node.parent();
+        node = (node && node != root) ? node.next_sibling() : pugi::xml_node();
+    }
 }
 
-// The text the parser saw (decoded, without the byte-order mark), to place
-// an error by line and column once the parser has changed its own buffer.
-QByteArray ParserText(const QByteArray& raw) {
-    const FeedEncoding encoding = SniffEncoding(raw.constData(), static_cast<size_t>(raw.size()));
-    if (encoding.isUtf8)
-        return raw.mid(static_cast<qsizetype>(encoding.bomSize));
-    QByteArray utf8;
-    QString reason;
-    DecodeToUtf8(encoding, raw.constData() + encoding.bomSize,
-                 static_cast<size_t>(raw.size()) - encoding.bomSize, utf8, reason);
-    return utf8;
+TextBuffer PaddedCopy(const char* data, size_t size) {
+    TextBuffer copy = TextBuffer::Allocate(size + kXmlCheckPadding + 1);
+    if (!copy)
+        return copy;
+    std::memcpy(copy.get(), data, size);
+    std::memset(copy.get() + size, 0, kXmlCheckPadding + 1);
+    return copy;
+}
+
+bool SetError(QString* error, const QString& reason) {
+    if (error)
+        *error = reason;
+    return false;
 }
 
 } // namespace
 
 bool CRssFeed::LoadFromMemory(const QByteArray& bytes, QString* error) {
     Clear();
-    char* buffer = AllocateBuffer(static_cast<size_t>(bytes.size()));
-    if (!buffer) {
-        if (error)
-            *error = QStringLiteral("out of memory");
-        return false;
-    }
-    std::memcpy(buffer, bytes.constData(), static_cast<size_t>(bytes.size()));
-    return LoadBuffer(buffer, static_cast<size_t>(bytes.size()), error,
-                      [&bytes] { return ParserText(bytes); });
+    return LoadText(PaddedCopy(bytes.constData(), static_cast<size_t>(bytes.size())),
+                    static_cast<size_t>(bytes.size()), error);
 }
 
-bool CRssFeed::LoadFile(const QString& path, QString* error) {
+bool CRssFeed::LoadFile(const QString& path, QString* error, FileState* state) {
     Clear();
-    auto fail = [error](const QString& reason) {
-        if (error)
-            *error = reason;
-        return false;
-    };
-    const QFileInfo info(path);
-    if (info.isDir())
-        return fail(QStringLiteral("is a directory"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot be read: ") + file.errorString());
-    const qint64 size = file.size();
-    // Read straight into the buffer the parser keeps, so the file's bytes are
-    // held only once.
-    char* buffer = AllocateBuffer(static_cast<size_t>(size));
-    if (!buffer)
-        return fail(QStringLiteral("out of memory"));
-    qint64 done = 0;
-    while (done < size) {
-        const qint64 n = file.read(buffer + done, size - done);
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    if (done != size || file.error() != QFileDevice::NoError) {
-        FreeBuffer(buffer);
-        return fail(QStringLiteral("cannot be read: ") + file.errorString());
-    }
-    file.close();
-    return LoadBuffer(buffer, static_cast<size_t>(size), error, [&path] {
-        QFile again(path);
-        return again.open(QIODevice::ReadOnly) ? ParserText(again.readAll()) : QByteArray();
-    });
+    FileBytes file;
+    QString reason;
+    if (!ReadRegularFile(path, kXmlCheckPadding, file, reason, state ? &state->identity : nullptr))
+        return SetError(error, reason);
+    if (state)
+        state->hash = ContentHash(file.data.get(), file.size);
+    return LoadText(std::move(file.data), file.size, error);
 }
 
-bool CRssFeed::LoadBuffer(char* buffer, size_t size, QString* error,
-                          const std::function<QByteArray()>& parserText) {
-    const FeedEncoding encoding = SniffEncoding(buffer, size);
-    if (!encoding.isUtf8) {
-        QByteArray utf8;
-        QString reason;
-        const bool decoded = DecodeToUtf8(encoding, buffer + encoding.bomSize,
-                                          size - encoding.bomSize, utf8, reason);
-        FreeBuffer(buffer);
-        if (!decoded) {
-            if (error)
-                *error = reason;
-            return false;
+bool CRssFeed::LoadText(TextBuffer buffer, size_t size, QString* error) {
+    if (!buffer)
+        return SetError(error, SystemReason(ENOMEM));
+    const FeedEncoding encoding = SniffEncoding(buffer.get(), size);
+    if (!encoding.fault.isEmpty())
+        return SetError(error, encoding.fault);
+    size_t start = encoding.bomSize;
+    size -= start;
+    if (encoding.kind != FeedEncodingKind::Utf8) {
+        DecodedText decoded;
+        DecodeFault fault;
+        if (!DecodeToUtf8(encoding, buffer.get() + start, size, kXmlCheckPadding, decoded, fault)) {
+            if (encoding.kind == FeedEncodingKind::Legacy && fault.reason.startsWith(u"unknown"))
+                return SetError(error, fault.reason);
+            return SetError(error, QStringLiteral("not well-formed XML (line %1, column %2, byte "
+                                                  "offset %3): %4")
+                                       .arg(fault.line)
+                                       .arg(fault.column)
+                                       .arg(fault.byteOffset + encoding.bomSize)
+                                       .arg(fault.reason));
         }
-        size = static_cast<size_t>(utf8.size());
-        buffer = AllocateBuffer(size);
-        if (!buffer) {
-            if (error)
-                *error = QStringLiteral("out of memory");
-            return false;
-        }
-        std::memcpy(buffer, utf8.constData(), size);
-    } else if (encoding.bomSize) {
-        size -= encoding.bomSize;
-        std::memmove(buffer, buffer + encoding.bomSize, size);
+        buffer = std::move(decoded.bytes);
+        start = 0;
+        size = decoded.size;
     }
-    const bool crlf = AllLineEndsAreCrLf(buffer, size);
+    char* text = buffer.get() + start;
+    XmlCheck check = CheckXml(text, size);
+    if (!check.ok)
+        return SetError(error, NotWellFormed(Position(text, size, check.errorOffset), check.error));
+    if (!check.entityUses.empty()) {
+        std::string expanded;
+        ExpansionMap map;
+        XmlCheck failure;
+        if (!ExpandEntities(text, size, check, std::max(kEntityExpansionBytes, size), expanded, map,
+                            failure))
+            return SetError(
+                error, NotWellFormed(Position(text, size, failure.errorOffset), failure.error));
+        TextBuffer expandedBuffer = PaddedCopy(expanded.data(), expanded.size());
+        if (!expandedBuffer)
+            return SetError(error, SystemReason(ENOMEM));
+        XmlCheck again = CheckXml(expandedBuffer.get(), expanded.size());
+        if (!again.ok || !again.entityUses.empty())
+            return SetError(error,
+                            NotWellFormed(Position(text, size, map.SourceOffset(again.errorOffset)),
+                                          again.ok ? std::string("an entity is used where it "
+                                                                 "cannot be expanded")
+                                                   : again.error + " (in the text of an entity)"));
+        check = std::move(again);
+        buffer = std::move(expandedBuffer);
+        text = buffer.get();
+        size = expanded.size();
+    }
+    bool crlf = false;
+    if (check.hasCarriageReturn)
+        size = NormalizeLineEnds(text, size, crlf);
+    const unsigned int options =
+        kParseOptions |
+        (check.keepsBlankText ? pugi::parse_ws_pcdata : pugi::parse_ws_pcdata_single);
     const pugi::xml_parse_result result =
-        load_buffer_inplace_own(buffer, size, kParseOptions, pugi::encoding_utf8);
+        load_buffer_inplace(text, size, options, pugi::encoding_utf8);
     if (!result) {
-        if (error) {
-            const QByteArray text = parserText();
-            *error = QStringLiteral("not well-formed XML (%1): %2")
-                         .arg(Position(text.constData(), static_cast<size_t>(text.size()),
-                                       result.offset),
-                              QString::fromUtf8(result.description()));
-        }
         Clear();
-        return false;
+        return SetError(error, NotWellFormed(QStringLiteral("byte offset %1").arg(result.offset),
+                                             result.description()));
     }
-    // The declaration the parser read must name the encoding the bytes were
-    // decoded with; otherwise a saved file would be read back differently.
-    if (!encoding.utf16) {
-        const pugi::xml_node declaration = child("xml");
-        const QByteArray declared =
-            declaration.type() == pugi::node_declaration
-                ? QByteArray(declaration.attribute("encoding").value()).trimmed()
-                : QByteArray();
-        const bool agrees =
-            encoding.isUtf8 ? IsUtf8Name(declared)
-                            : declared.compare(encoding.name.toLatin1(), Qt::CaseInsensitive) == 0;
+    // The declaration, if any, must name the encoding the text was read in.
+    const pugi::xml_node declaration = first_child();
+    if (declaration.type() == pugi::node_declaration && encoding.kind != FeedEncodingKind::Legacy) {
+        const QByteArray declared = QByteArray(declaration.attribute("encoding").value()).toLower();
+        const bool utf16 = encoding.kind != FeedEncodingKind::Utf8;
+        const bool agrees = declared.isEmpty() ||
+                            (utf16 ? declared.startsWith("utf-16") || declared == "ucs-2" ||
+                                         declared == "iso-10646-ucs-2" || declared == "unicode"
+                                   : declared == "utf-8" || declared == "utf8");
         if (!agrees) {
-            if (error)
-                *error =
-                    QStringLiteral("the XML declaration is not at the start or cannot be read");
             Clear();
-            return false;
+            return SetError(error,
+                            QStringLiteral("the file has a UTF-16 byte-order mark but declares "
+                                           "the encoding %1")
+                                .arg(QString::fromUtf8(declaration.attribute("encoding").value())));
         }
     }
-    CondenseTree(*this, buffer, buffer + size);
+    if (check.keepsBlankText || check.hasIgnorableText)
+        RemoveIgnorableBlanks(*this);
+    m_text = std::move(buffer);
     RebuildIndex();
     m_bom = encoding.bomSize > 0;
     m_lineEnds = crlf ? LineEnds::CrLf : LineEnds::Lf;
-    m_encoding = encoding.isUtf8 ? QString() : encoding.name;
-    m_utf16 = encoding.utf16;
+    m_encodingKind = static_cast<int>(encoding.kind);
+    m_encoding = encoding.kind == FeedEncodingKind::Legacy    ? QString::fromLatin1(encoding.name)
+                 : encoding.kind == FeedEncodingKind::Utf16LE ? QStringLiteral("UTF-16LE")
+                 : encoding.kind == FeedEncodingKind::Utf16BE ? QStringLiteral("UTF-16BE")
+                                                              : QString();
     return true;
 }
 
-bool CRssFeed::PrintTo(QByteArray& out, bool forFile) const {
-    const bool toOtherEncoding = forFile && !m_encoding.isEmpty();
-    ByteWriter writer(forFile && m_lineEnds == LineEnds::CrLf);
-    if (forFile && m_bom && !toOtherEncoding)
-        writer.m_bytes.append("\xEF\xBB\xBF", 3);
-    save(writer, "    ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
-    if (!toOtherEncoding) {
-        out = std::move(writer.m_bytes);
+bool CRssFeed::PrintTo(QByteArray& out, bool forFile, QString* error) const {
+    const auto kind =
+        forFile ? static_cast<FeedEncodingKind>(m_encodingKind) : FeedEncodingKind::Utf8;
+    PrintOptions options;
+    options.crlf = forFile && m_lineEnds == LineEnds::CrLf;
+    std::unique_ptr<LegacyEncoder> encoder;
+    if (kind == FeedEncodingKind::Legacy) {
+        encoder = std::make_unique<LegacyEncoder>(m_encoding.toLatin1());
+        if (!encoder->IsValid())
+            return SetError(error, QStringLiteral("unknown encoding \"%1\"").arg(m_encoding));
+        options.encoder = encoder.get();
+    }
+    std::string text;
+    if (forFile && m_bom && kind == FeedEncodingKind::Utf8)
+        text = "\xEF\xBB\xBF";
+    if (!PrintDocument(*this, options, text, error))
+        return false;
+    switch (kind) {
+    case FeedEncodingKind::Utf8:
+        out = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+        return true;
+    case FeedEncodingKind::Utf16LE:
+    case FeedEncodingKind::Utf16BE:
+        out = EncodeUtf16(text, kind == FeedEncodingKind::Utf16BE);
+        return true;
+    case FeedEncodingKind::Legacy: {
+        QString reason;
+        if (!encoder->Encode(text, out, reason))
+            return SetError(error, reason);
         return true;
     }
-    return EncodeFromUtf8(m_encoding, m_bom, writer.m_bytes, out);
+    }
+    return false;
 }
 
 QByteArray CRssFeed::SaveToMemory() const {
     QByteArray bytes;
-    PrintTo(bytes, true);
+    PrintTo(bytes, true, nullptr);
     return bytes;
 }
 
 QByteArray CRssFeed::PrintToText() const {
     QByteArray bytes;
-    PrintTo(bytes, false);
+    PrintTo(bytes, false, nullptr);
     return bytes;
 }
 
-bool CRssFeed::SaveFile(const QString& path, QString* error) const {
-    auto fail = [error](const QString& reason) {
-        if (error)
-            *error = reason;
-        return false;
-    };
-    if (QFileInfo(path).isDir())
-        return fail(QStringLiteral("is a directory"));
+bool CRssFeed::SaveFile(const QString& path, QString* error, FileState* state) const {
     QByteArray bytes;
-    if (!PrintTo(bytes, true))
-        return fail(QStringLiteral("cannot be written in the encoding %1").arg(m_encoding));
+    if (!PrintTo(bytes, true, error))
+        return false;
     // Written beside the target and renamed over it once every byte is on
     // disk, so a failed save (a full disk too) leaves the old file as it was.
-    return WriteFileAtomically(path, bytes, error);
+    if (!WriteFileAtomically(path, bytes, error))
+        return false;
+    if (state) {
+        state->identity = StatFileIdentity(path);
+        state->hash = ContentHash(bytes.constData(), static_cast<size_t>(bytes.size()));
+    }
+    return true;
 }

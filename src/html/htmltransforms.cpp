@@ -36,6 +36,77 @@ void RemoveAllNoCase(QString& text, const QString& what) {
     }
 }
 
+bool IsAsciiLetter(QChar c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// Where the markup that starts at pos ('<') ends (one past it). Quoted
+// attribute values may hold '>' and '<'; the browser writes them unescaped.
+qsizetype MarkupEnd(const QString& text, qsizetype pos) {
+    const qsizetype n = text.size();
+    if (QStringView(text).mid(pos, 4) == u"<!--") {
+        const qsizetype end = text.indexOf(u"-->"_s, pos + 4);
+        return end < 0 ? n : end + 3;
+    }
+    QChar quote;
+    for (qsizetype i = pos + 1; i < n; ++i) {
+        const QChar c = text[i];
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == u'"' || c == u'\'') {
+            quote = c;
+        } else if (c == u'>') {
+            return i + 1;
+        }
+    }
+    return n;
+}
+
+// The raw-text element a start tag opens ("script" or "style"), else empty:
+// their content is not text with entities and stays as it is.
+QString RawTextElement(const QString& text, qsizetype pos, qsizetype end) {
+    for (const QString& name : {u"script"_s, u"style"_s}) {
+        const qsizetype after = pos + 1 + name.size();
+        if (after < end &&
+            QStringView(text).mid(pos + 1, name.size()).compare(name, Qt::CaseInsensitive) == 0 &&
+            !text[after].isLetterOrNumber())
+            return name;
+    }
+    return {};
+}
+
+// Turns "&quot;" into a double quote in the text between tags only: inside a
+// tag the entity is what keeps a quoted attribute value whole.
+void UnescapeQuotesInText(QString& text) {
+    const QString entity = u"&quot;"_s;
+    QString out;
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    qsizetype pos = 0;
+    while (pos < n) {
+        qsizetype lt = text.indexOf(u'<', pos);
+        // A '<' that opens no markup is plain text (the browser never writes one).
+        while (lt >= 0 && lt + 1 < n && !IsAsciiLetter(text[lt + 1]) && text[lt + 1] != u'/' &&
+               text[lt + 1] != u'!' && text[lt + 1] != u'?')
+            lt = text.indexOf(u'<', lt + 1);
+        if (lt < 0 || lt + 1 >= n)
+            lt = n;
+        out += QStringView(text).mid(pos, lt - pos).toString().replace(entity, u"\""_s);
+        if (lt >= n)
+            break;
+        qsizetype end = MarkupEnd(text, lt);
+        const QString raw = RawTextElement(text, lt, end);
+        if (!raw.isEmpty()) {
+            const qsizetype close = FindNoCase(text, u"</"_s + raw, end, false);
+            end = close < 0 ? n : MarkupEnd(text, close);
+        }
+        out += QStringView(text).mid(lt, end - lt);
+        pos = end;
+    }
+    text = out;
+}
+
 bool IsTrimmed(QChar c) {
     return c == u'\r' || c == u'\n' || c == u'\t' || c == u' ';
 }
@@ -73,7 +144,7 @@ QString CleanBodyHtml(const QString& html) {
         text.truncate(end);
     for (const QString& what : {kStartSelection, kEndSelection, u"&#x0D;"_s, u"&#x0A;"_s})
         RemoveAllNoCase(text, what);
-    text.replace(u"&quot;"_s, u"\""_s);
+    UnescapeQuotesInText(text);
     qsizetype b = 0;
     qsizetype e = text.size();
     while (b < e && IsTrimmed(text[b]))

@@ -8,12 +8,16 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPointer>
+#include <QTimer>
+
 #include <QVBoxLayout>
 #include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -100,6 +104,22 @@ HtmlSurface::HtmlSurface(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
     setFocusProxy(m_view);
+    // The widget that takes the page's keys is made (and may be remade) by
+    // the engine; every child of the view is watched for key presses.
+    m_view->installEventFilter(this);
+    for (QObject* child : m_view->children())
+        child->installEventFilter(this);
+}
+
+bool HtmlSurface::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_view) {
+        if (event->type() == QEvent::ChildAdded)
+            static_cast<QChildEvent*>(event)->child()->installEventFilter(this);
+    } else if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+               watched == m_view->focusProxy()) {
+        ++m_keysDelivered;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 HtmlSurface::~HtmlSurface() {
@@ -122,22 +142,29 @@ void HtmlSurface::beginLoad() {
     m_handlers.clear();
     m_pending.clear();
     m_ackSeq = m_nextSeq - 1;
+    m_keysDelivered = 0;
     m_bridge->setGeneration(m_generation);
     m_page->m_allowLoad = true;
 }
 
+QByteArray HtmlSurface::withPolicy(QByteArray html) {
+    return html.replace(HTMLUI_PAGE_CSP_PLACEHOLDER, HTMLUI_PAGE_CSP);
+}
+
 bool HtmlSurface::loadPage(const QUrl& url) {
     const QString path = url.scheme() == "qrc"_L1 ? u":"_s + url.path() : QString();
-    if (path.isEmpty() || !QFile::exists(path))
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return false;
-    beginLoad();
-    m_page->load(url);
+    // The page is handed over as text so its policy can be written in; it
+    // keeps its own address for everything it refers to.
+    loadHtml(file.readAll(), url);
     return true;
 }
 
 void HtmlSurface::loadHtml(const QByteArray& html, const QUrl& baseUrl) {
     beginLoad();
-    m_page->setContent(html, u"text/html;charset=UTF-8"_s, baseUrl);
+    m_page->setContent(withPolicy(html), u"text/html;charset=UTF-8"_s, baseUrl);
 }
 
 void HtmlSurface::onLoadFinished(bool ok) {
@@ -176,6 +203,46 @@ void HtmlSurface::flush() {
         loop.exec();
     disconnect(c);
     disconnect(f);
+}
+
+HtmlValue HtmlSurface::callMethodAndWait(const QString& selector, const QString& method,
+                                         const HtmlValue::Array& args, int timeoutMs) {
+    if (!waitUntilLoaded())
+        return {};
+    // The answer may come after this call gave up waiting; it must find
+    // something alive to write to.
+    struct Wait {
+        HtmlValue answer;
+        bool answered = false;
+        QPointer<QEventLoop> loop;
+    };
+    const auto wait = std::make_shared<Wait>();
+    QEventLoop loop;
+    wait->loop = &loop;
+    const int generation = m_generation;
+    callMethod(selector, method, args, [wait](const HtmlValue& value) {
+        wait->answer = value;
+        wait->answered = true;
+        if (wait->loop)
+            wait->loop->quit();
+    });
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const auto reload = connect(this, &HtmlSurface::loaded, &loop, &QEventLoop::quit);
+    const auto gone =
+        connect(m_page, &QWebEnginePage::renderProcessTerminated, &loop, [&loop] { loop.quit(); });
+    timer.start(timeoutMs);
+    if (!wait->answered)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    wait->loop = nullptr;
+    disconnect(reload);
+    disconnect(gone);
+    if (!wait->answered || generation != m_generation) {
+        qWarning("page did not answer %s in time", qPrintable(method));
+        return {};
+    }
+    return wait->answer;
 }
 
 void HtmlSurface::sendCall(const QString& op, const QString& selector, const HtmlValue::Array& args,
@@ -262,6 +329,7 @@ void HtmlSurface::dispatchEvent(const QJsonObject& e) {
     event.value = HtmlValue::fromJson(e.value(u"value"_s));
     event.url = QUrl(e.value(u"url"_s).toString());
     event.behaviour = e.value(u"behaviour"_s).toString();
+    event.context = e.value(u"context"_s).toInteger();
     if (event.code == -1) {
         handleBackgroundPress();
         return;

@@ -8,7 +8,9 @@
 //     InitHtmlUiResources();         // qrc:/htmlui/... (binding.js, dialogs, styles)
 //
 // A page loads qrc:///qtwebchannel/qwebchannel.js and qrc:/htmlui/binding.js
-// (then its behaviour scripts), and carries HTMLUI_PAGE_CSP as a meta tag;
+// (then its behaviour scripts), and carries the meta tag
+// <meta http-equiv="Content-Security-Policy" content="%PAGE_CSP%">, which the
+// surface fills with HTMLUI_PAGE_CSP when it loads the page;
 // res/htmlui/binding.js documents the page side. Calls into the page are
 // asynchronous and run in order; everything read synchronously comes from the
 // snapshot the page pushes with every change and before every event. flush()
@@ -39,11 +41,15 @@ void PrepareHtmlUi();
 // Registers the pages, scripts and style sheets of qrc:/htmlui/.
 void InitHtmlUiResources();
 
-// The Content-Security-Policy every page carries in its head:
-// <meta http-equiv="Content-Security-Policy" content="...">
+// The Content-Security-Policy of every page of the program: scripts only
+// from our resources (so nothing inline, nothing in a post, ever runs), no
+// frames loading anything, no <base> re-basing a page, no form sending
+// anything anywhere.
 #define HTMLUI_PAGE_CSP                                                                            \
     "default-src 'none'; script-src qrc:; style-src qrc: 'unsafe-inline'; img-src * data: qrc:; "  \
-    "media-src *; frame-src 'none'; object-src 'none'"
+    "media-src *; frame-src 'none'; object-src 'none'; base-uri 'none'; form-action 'none'"
+// What a page writes where the policy goes.
+#define HTMLUI_PAGE_CSP_PLACEHOLDER "%PAGE_CSP%"
 
 // Event codes a page raises; the first five are the ones handlers act on.
 enum HtmlEventCode : int {
@@ -51,6 +57,8 @@ enum HtmlEventCode : int {
     HTML_BUTTON_STATE_CHANGED = 1,
     HTML_EDIT_VALUE_CHANGED = 4,
     HTML_SELECT_SELECTION_CHANGED = 5,
+    // A drop-down is about to open and wants its choices.
+    HTML_POPUP_REQUEST = 7,
     HTML_UI_STATE_CHANGED = 149,
     HTML_HYPERLINK_CLICK = 32896,
 };
@@ -70,6 +78,8 @@ struct HtmlEvent {
     QUrl url;
     // The behaviour that raised the event, empty for the binding's own.
     QString behaviour;
+    // What the page was showing when it raised the event (orvan.context).
+    qint64 context = 0;
 };
 
 class HtmlSurface : public QWidget {
@@ -91,6 +101,14 @@ public:
     bool waitUntilLoaded();
     // Processes events until the page has handled every call sent so far.
     void flush();
+    // Key presses handed to the page since it was loaded (shortcuts the
+    // program took are not among them).
+    qint64 keysDelivered() const { return m_keysDelivered; }
+    // Calls a method and waits for its answer, processing events but no user
+    // input (keys typed meanwhile reach the page afterwards, in order). The
+    // answer, or undefined when the page went away or timeoutMs passed.
+    HtmlValue callMethodAndWait(const QString& selector, const QString& method,
+                                const HtmlValue::Array& args, int timeoutMs);
     // Calls are numbered from 1 in the order sent. While an event is handled,
     // lastCallAnswered() is the last call the page had handled when it raised it.
     qint64 lastCallSent() const { return m_nextSeq - 1; }
@@ -137,6 +155,9 @@ public:
     void sendCall(const QString& op, const QString& selector, const HtmlValue::Array& args = {},
                   ResultHandler done = {});
 
+    // The page text with the program's policy written in.
+    static QByteArray withPolicy(QByteArray html);
+
 signals:
     void loaded(bool ok);
     // A page behaviour published new state; empty name: the page's own part.
@@ -145,6 +166,7 @@ signals:
     void htmlEvent(const HtmlEvent& event);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // Events raised by the page; true stops the default handling (a hyperlink
     // click otherwise opens the link in the desktop browser).
     virtual bool handleEvent(const HtmlEvent& event);
@@ -181,4 +203,5 @@ private:
     QHash<QString, HtmlValue> m_behaviourState;
     // Bumped on every load so late answers of an old page are dropped.
     int m_generation = 0;
+    qint64 m_keysDelivered = 0;
 };

@@ -25,6 +25,24 @@ public:
     virtual void ShowError(const QString& text) = 0;
     // An information message box with an OK button and no icon.
     virtual void ShowMessage(const QString& text) = 0;
+
+    // The answers below have defaults for programs without a desktop: they
+    // choose what risks nothing, so nothing happens that nobody agreed to.
+
+    // A Yes/No question with the warning icon; true for Yes. Default: No.
+    virtual bool AskYesNo(const QString& question) {
+        (void)question;
+        return false;
+    }
+    // What to do with a file another program changed since it was loaded.
+    enum class ChangedFileChoice { Overwrite, Reload, Cancel };
+    // Asked with the buttons Overwrite, Reload and Cancel. Default: Cancel.
+    virtual ChangedFileChoice AskChangedFile(const QString& question) {
+        (void)question;
+        return ChangedFileChoice::Cancel;
+    }
+    // A passing note in the status bar. Default: nothing is shown.
+    virtual void ShowStatusMessage(const QString& text) { (void)text; }
 };
 
 // For programs without a desktop: every question is answered OK, nothing is

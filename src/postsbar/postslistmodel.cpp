@@ -75,6 +75,9 @@ QVariant PostsListModel::data(const QModelIndex& index, int role) const {
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
+        // A row is one line, whatever line breaks and runs of blanks the
+        // title holds in the file; editing starts from the exact text.
+        return index.column() == 0 ? m_feed->GetTitleLine(post) : m_feed->GetPubDate(post);
     case Qt::EditRole:
         return index.column() == 0 ? m_feed->GetTitle(post) : m_feed->GetPubDate(post);
     case Qt::DecorationRole:

@@ -6,22 +6,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
-#include <thread>
-
 using namespace Qt::StringLiterals;
-
-// What the workers and the cache share. A worker keeps it alive for itself, so
-// a worker outliving the cache finds the target gone and posts nothing.
-struct TitleWorkerPool {
-    std::mutex mutex;
-    std::condition_variable allDone;
-    int running = 0;
-    std::atomic<bool> stop{false};
-    WebSiteTitleCache* target = nullptr;
-};
 
 namespace {
 
@@ -41,28 +26,9 @@ QString trimSpaces(const QString& text) {
 
 } // namespace
 
-void runTitleWorker(std::shared_ptr<TitleWorkerPool> pool, QString url, NetworkLimits limits) {
-    limits.stop = &pool->stop;
-    {
-        CFetchTitleFromURL fetcher(url, u"Orvan"_s);
-        fetcher.setLimits(limits);
-        const QString title = fetcher.GetTitle();
-        std::lock_guard lock(pool->mutex);
-        if (!title.isEmpty() && pool->target && !pool->stop) {
-            WebSiteTitleCache* target = pool->target;
-            QMetaObject::invokeMethod(
-                target, [target, url, title] { target->titleFetched(url, title); },
-                Qt::QueuedConnection);
-        }
-    }
-    std::lock_guard lock(pool->mutex);
-    --pool->running;
-    pool->allDone.notify_all();
-}
-
 WebSiteTitleCache::WebSiteTitleCache(const QString& settingsFile, QObject* parent)
-    : QObject(parent), m_settingsFile(settingsFile), m_pool(std::make_shared<TitleWorkerPool>()) {
-    m_pool->target = this;
+    : QObject(parent), m_settingsFile(settingsFile) {
+    m_pool.setMaxThreadCount(MaxConcurrentFetches);
     if (QCoreApplication::instance()) {
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
                 [this] { stopWorkers(); });
@@ -70,7 +36,9 @@ WebSiteTitleCache::WebSiteTitleCache(const QString& settingsFile, QObject* paren
 }
 
 WebSiteTitleCache::~WebSiteTitleCache() {
-    stopWorkers();
+    stopWorkers(std::chrono::milliseconds(0));
+    // The transfers see the stop flag within their next progress call.
+    m_pool.waitForDone();
 }
 
 WebSiteTitleCache& WebSiteTitleCache::instance() {
@@ -103,22 +71,26 @@ QString WebSiteTitleCache::lookupTitle(const QString& url) {
 }
 
 void WebSiteTitleCache::startTitleFetch(const QString& url) {
-    if (url.isEmpty())
+    if (url.isEmpty() || m_stop || m_fetching.contains(url))
         return;
-    {
-        std::lock_guard lock(m_pool->mutex);
-        if (m_pool->stop)
-            return;
-        ++m_pool->running;
-    }
-    try {
-        std::thread(runTitleWorker, m_pool, url, m_workerLimits).detach();
-        ++m_fetchesStarted;
-    } catch (const std::system_error&) {
-        std::lock_guard lock(m_pool->mutex);
-        --m_pool->running;
-        m_pool->allDone.notify_all();
-    }
+    m_fetching.insert(url);
+    ++m_fetchesStarted;
+    NetworkLimits limits = m_workerLimits;
+    limits.stop = &m_stop;
+    m_pool.start([this, url, limits] {
+        QString title;
+        if (!m_stop) {
+            CFetchTitleFromURL fetcher(url, u"Orvan"_s);
+            fetcher.setLimits(limits);
+            title = fetcher.GetTitle();
+        }
+        // The cache waits for its workers before it goes, so it is still here;
+        // a call still queued when it goes is dropped with it.
+        if (!m_stop) {
+            QMetaObject::invokeMethod(
+                this, [this, url, title] { fetchEnded(url, title); }, Qt::QueuedConnection);
+        }
+    });
 }
 
 bool WebSiteTitleCache::storeTitle(const QString& url, const QString& title) {
@@ -130,16 +102,17 @@ bool WebSiteTitleCache::storeTitle(const QString& url, const QString& title) {
     return true;
 }
 
-void WebSiteTitleCache::titleFetched(const QString& url, const QString& title) {
-    storeTitle(url, title);
+void WebSiteTitleCache::fetchEnded(const QString& url, const QString& title) {
+    m_fetching.remove(url);
+    if (m_stop || !storeTitle(url, title))
+        return;
     if (m_receiver)
         m_receiver->titleArrived(url, title);
     emit titleArrived(url, title);
 }
 
 bool WebSiteTitleCache::stopWorkers(std::chrono::milliseconds bound) {
-    std::unique_lock lock(m_pool->mutex);
-    m_pool->stop = true;
-    m_pool->target = nullptr;
-    return m_pool->allDone.wait_for(lock, bound, [this] { return m_pool->running == 0; });
+    m_stop = true;
+    m_pool.clear();
+    return m_pool.waitForDone(int(bound.count()));
 }

@@ -55,11 +55,14 @@ private:
     int m_fileNumber = 0;
 
     Run Orvanctl(const QStringList& args, bool asUnprivilegedUser = false,
-                 const QString& workingFolder = QString()) {
+                 const QString& workingFolder = QString(),
+                 const QList<QPair<QString, QString>>& extraEnvironment = {}) {
         QProcess process;
         process.setWorkingDirectory(workingFolder);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"XDG_DATA_HOME"_s, m_dataHome);
+        for (const auto& [name, value] : extraEnvironment)
+            env.insert(name, value);
         process.setProcessEnvironment(env);
         if (asUnprivilegedUser) {
             // Root ignores file permissions; the command runs as "nobody" then.
@@ -222,6 +225,12 @@ private slots:
         QTest::newRow("unknown option")
             << 3 << QStringList{u"add"_s, u"--colour"_s, u"red"_s} << 2 << u"unknown option"_s;
         QTest::newRow("only post") << 1 << QStringList{u"delete"_s, u"0"_s} << 1 << u"only post"_s;
+        // What XML cannot hold is refused, not stored, nor silently dropped.
+        QTest::newRow("control character in a title")
+            << 3 << QStringList{u"set"_s, u"0"_s, u"title"_s, u"bell\u0007"_s} << 1
+            << u"U+0007, which XML does not allow"_s;
+        QTest::newRow("control character in a new post")
+            << 3 << QStringList{u"add"_s, u"--description"_s, u"a\u001Bb"_s} << 1 << u"U+001B"_s;
     }
 
     void badInput() {
@@ -261,34 +270,52 @@ private slots:
         QCOMPARE(Titles(folder + u"/--f.xml"_s), expectedTitles);
     }
 
+    // A full disk fails the command with the system's reason and leaves the
+    // file as it was: on a real small file system where the tests may mount
+    // one (as root), and through the writer's test seam everywhere.
     void fullDisk_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<bool>("targetExists");
-        QTest::newRow("new") << QStringList{u"new"_s} << false;
-        QTest::newRow("set") << QStringList{u"set"_s, u"0"_s, u"title"_s, u"Changed"_s} << true;
-        QTest::newRow("add") << QStringList{u"add"_s, u"--title"_s, u"More"_s} << true;
+        QTest::addColumn<bool>("smallDisk");
+        for (const bool small : {true, false}) {
+            const char* where = small ? "small disk" : "seam";
+            QTest::addRow("new, %s", where) << QStringList{u"new"_s} << false << small;
+            QTest::addRow("set, %s", where)
+                << QStringList{u"set"_s, u"0"_s, u"title"_s, u"Changed"_s} << true << small;
+            QTest::addRow("add, %s", where)
+                << QStringList{u"add"_s, u"--title"_s, u"More"_s} << true << small;
+        }
     }
 
     void fullDisk() {
         QFETCH(QStringList, args);
         QFETCH(bool, targetExists);
+        QFETCH(bool, smallDisk);
         SmallDisk disk;
-        if (!disk.isMounted())
+        if (smallDisk && !disk.isMounted())
             QSKIP("a small tmpfs needs root");
-        const QString path = disk.path() + u"/feed.xml"_s;
+        const QString folder =
+            smallDisk ? disk.path() : m_dir.filePath(u"full%1"_s.arg(++m_fileNumber));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + u"/feed.xml"_s;
         if (targetExists)
             QVERIFY(WriteBytes(path, FeedWithPosts(2)));
         const QByteArray before = ReadBytes(path);
-        disk.fillLeaving(0);
+        if (smallDisk)
+            disk.fillLeaving(0);
         args.insert(1, path);
 
-        const Run run = Orvanctl(args);
+        const Run run = smallDisk ? Orvanctl(args)
+                                  : Orvanctl(args, false, QString(),
+                                             {{u"ORVAN_TEST_DISK_FULL_AFTER"_s, u"100"_s}});
 
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(path) && run.err.contains(u"No space left"_s),
                  qPrintable(run.err));
         QCOMPARE(QFile::exists(path), targetExists);
         QCOMPARE(ReadBytes(path), before);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(u".orvan-"_s),
+                 QStringList());
     }
 
     void missingFile_reportsLoadFailure() {

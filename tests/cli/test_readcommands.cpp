@@ -1,7 +1,9 @@
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -132,9 +134,17 @@ private slots:
                                   << QStringLiteral("unknown sort order");
         QTest::newRow("bad field")
             << QStringList({"get", "f", "0", "colour"}) << 2 << QStringLiteral("unknown field");
-        QTest::newRow("missing file")
-            << QStringList({"count", missing}) << 3
-            << QStringLiteral("orvanctl: ") + missing + QStringLiteral(": cannot be read");
+        QTest::newRow("missing file") << QStringList({"count", missing}) << 3
+                                      << QStringLiteral("orvanctl: ") + missing +
+                                             QStringLiteral(": No such file or directory");
+        QTest::newRow("device") << QStringList({"count", "/dev/zero"}) << 3
+                                << QStringLiteral("orvanctl: /dev/zero: not a regular file");
+        // A FIFO would block a reader that opened it to read.
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
+        ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+        QTest::newRow("fifo") << QStringList({"list", fifo}) << 3
+                              << QStringLiteral("orvanctl: ") + fifo +
+                                     QStringLiteral(": not a regular file");
         QTest::newRow("directory")
             << QStringList({"print", "/"}) << 3 << QStringLiteral("orvanctl: /: is a directory");
     }
@@ -166,6 +176,42 @@ private slots:
             QVERIFY(
                 run.err.startsWith(QStringLiteral("orvanctl: ") + m_feed + QStringLiteral(": ")));
         }
+    }
+
+    // Lists show each field on one line; get gives the exact text.
+    void listAndGet_oneLineForListsExactTextForGet() {
+        const QString path = m_dir.filePath(QStringLiteral("lines.xml"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<rss><channel><item><title>\n  Two \t\n lines  </title>"
+                   "<pubDate> 01 Jan 2020 </pubDate></item></channel></rss>");
+        file.close();
+        QCOMPARE(Orvanctl({QStringLiteral("list"), path}).out,
+                 QStringLiteral("0\tTwo lines\t01 Jan 2020\t\n"));
+        QCOMPARE(Orvanctl({QStringLiteral("list"), path, QStringLiteral("--filter"),
+                           QStringLiteral("two lines")})
+                     .out.count(u'\n'),
+                 1);
+        QCOMPARE(
+            Orvanctl({QStringLiteral("get"), path, QStringLiteral("0"), QStringLiteral("title")})
+                .out,
+            QStringLiteral("\n  Two \t\n lines  \n"));
+    }
+
+    // A name that is not UTF-8 cannot be told apart from others once
+    // converted, so it is refused rather than mapped to another file.
+    void fileNameNotUtf8_isRefused() {
+        QProcess shell;
+        shell.setWorkingDirectory(m_dir.path());
+        shell.start(QStringLiteral("sh"),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("\"$0\" save-as \"$1\" \"$(printf 'x\\377.xml')\""),
+                     QStringLiteral(ORVANCTL_PATH), m_feed});
+        QVERIFY(shell.waitForFinished(60000));
+        QCOMPARE(shell.exitCode(), 1);
+        QVERIFY2(shell.readAllStandardError().contains("orvanctl: x\\xFF.xml: not valid UTF-8"),
+                 "no message");
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("x*")}), QStringList());
     }
 
     void load_notWellFormed_reportsLineAndColumn() {

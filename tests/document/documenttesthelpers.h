@@ -34,8 +34,20 @@ public:
     }
     void ShowError(const QString& text) override { errors.append(text); }
     void ShowMessage(const QString& text) override { messages.append(text); }
+    bool AskYesNo(const QString& question) override {
+        questions.append(question);
+        return answerYes;
+    }
+    ChangedFileChoice AskChangedFile(const QString& question) override {
+        questions.append(question);
+        return changedFileChoice;
+    }
+    void ShowStatusMessage(const QString& text) override { statusMessages.append(text); }
 
     bool answerOk = true;
+    bool answerYes = false;
+    ChangedFileChoice changedFileChoice = ChangedFileChoice::Cancel;
+    QStringList statusMessages;
     bool clipboardWorks = true;
     bool openWorks = true;
     QStringList questions;

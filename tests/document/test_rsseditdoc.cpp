@@ -293,7 +293,25 @@ private slots:
         QCOMPARE(doc.GetFeed().GetTitle(2), u"Post 2"_s);
         QVERIFY(!doc.IsModified());
         QCOMPARE(doc.GetCurrentPost(), 2);
-        QCOMPARE(log.lines, QStringList({u"view:13:0@-1"_s, u"view:3:2@-1"_s}));
+        // The editor hands over what it was still holding before the tree goes.
+        QCOMPARE(log.lines, QStringList({u"view:4:2@2"_s, u"view:13:0@-1"_s, u"view:3:2@-1"_s}));
+    }
+
+    void reload_withFewerPosts_historyKeepsOnlyPostsStillThere() {
+        CRSSEditDoc doc;
+        const QString path = MakeFeedFile(6);
+        QVERIFY(doc.OpenDocumentFile(path));
+        Visit(doc, {0, 4, 1, 5});
+        QVERIFY(WriteFile(path, FeedXml(NumberedTitles(3))));
+        QVERIFY(doc.OnFileReload());
+        QCOMPARE(doc.GetCurrentPost(), 2);
+        QCOMPARE(Entries(doc), QList<int>({0, 1, 2}));
+        // Back walks only posts the file still has.
+        QVERIFY(doc.OnPostBack());
+        QCOMPARE(doc.GetCurrentPost(), 1);
+        QVERIFY(doc.OnPostBack());
+        QCOMPARE(doc.GetCurrentPost(), 0);
+        QVERIFY(!doc.CanGoBack());
     }
 
     void reload_fileNoLongerLoads_keepsFeedInMemoryAndShowsError() {
@@ -315,6 +333,7 @@ private slots:
         QCOMPARE(ui.errors.size(), 1);
         QVERIFY(ui.errors.first().contains(path));
         // What is still held can be written back over the broken file.
+        ui.changedFileChoice = UiServices::ChangedFileChoice::Overwrite;
         QVERIFY(doc.DoSave(path));
         CRssFeed saved;
         QVERIFY(saved.LoadFile(path));

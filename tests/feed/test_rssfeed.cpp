@@ -146,11 +146,59 @@ private slots:
         QCOMPARE(feed.PrintToText(), before);
     }
 
-    void setters_elementWithNonTextFirstChild_fails() {
+    // A field is all the text inside its element; setting it replaces all of it.
+    void fields_readAllTextAndSettingReplacesIt_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("printed");
+        const QByteArray cdata = "<title><![CDATA[N ]]]]><![CDATA[> <&>]]></title>";
+        const QByteArray plain = "<title>N ]]&gt; &lt;&amp;&gt;</title>";
+        QTest::newRow("two CDATA sections")
+            << QByteArray("<![CDATA[a ]]]]><![CDATA[> b]]>") << QStringLiteral("a ]]> b") << cdata;
+        QTest::newRow("comment inside")
+            << QByteArray("a<!-- c -->b") << QStringLiteral("ab") << plain;
+        QTest::newRow("markup inside")
+            << QByteArray("<b>bold</b> <i>x</i>") << QStringLiteral("bold x") << plain;
+        QTest::newRow("text then CDATA")
+            << QByteArray("a <![CDATA[<b>]]>") << QStringLiteral("a <b>") << cdata;
+        QTest::newRow("nested CDATA")
+            << QByteArray("<x:p>1<![CDATA[2]]></x:p>3") << QStringLiteral("123") << plain;
+    }
+    void fields_readAllTextAndSettingReplacesIt() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, printed);
         CRssFeed feed;
-        QVERIFY(
-            LoadText(feed, "<rss><channel><item><title><b>x</b></title></item></channel></rss>"));
-        QVERIFY(!feed.SetTitle(0, QStringLiteral("y")));
+        QVERIFY(feed.LoadFromMemory("<rss><channel><item><title>" + content +
+                                    "</title></item></channel></rss>"));
+        QCOMPARE(feed.GetTitle(0), text);
+        QCOMPARE(QString::fromUtf8(feed.GetFieldUtf8(0, "title")), text);
+        const QString value = QStringLiteral("N ]]> <&>");
+        QVERIFY(feed.SetTitle(0, value));
+        QVERIFY(feed.SetTitle(0, value));
+        QVERIFY2(feed.PrintToText().contains(printed), feed.PrintToText().constData());
+        CRssFeed reloaded;
+        QVERIFY(reloaded.LoadFromMemory(feed.SaveToMemory()));
+        QCOMPARE(reloaded.GetTitle(0), value);
+    }
+
+    // What XML cannot hold never reaches the tree, so no save can be refused.
+    void setters_dropCharactersXmlForbids() {
+        CRssFeed feed;
+        QVERIFY(LoadText(feed, kFeed));
+        const QString bad = QStringLiteral("a\x01"
+                                           "b\x07"
+                                           "c\tx\uFFFEy") +
+                            QChar(0xD800) + u'z';
+        QVERIFY(HasCharactersXmlForbids(bad));
+        QVERIFY(!HasCharactersXmlForbids(QString::fromUtf8("tab\tline\n\xF0\x9F\x98\x80")));
+        QVERIFY(feed.SetTitle(0, bad));
+        QVERIFY(feed.SetDescription(1, bad));
+        QCOMPARE(feed.GetTitle(0), QStringLiteral("abc\txyz"));
+        QCOMPARE(feed.GetDescription(1), QStringLiteral("abc\txyz"));
+        CRssFeed reloaded;
+        QVERIFY(reloaded.LoadFromMemory(feed.SaveToMemory()));
+        QCOMPARE(reloaded.GetTitle(0), QStringLiteral("abc\txyz"));
     }
 
     void setters_wideCharactersConvertWithoutLoss_data() {

@@ -69,8 +69,18 @@ private slots:
         QTest::newRow("capital entity") << u"<p>a&#X0A;b&#x0d;</p>"_s << u"<p>ab</p>"_s;
         QTest::newRow("markers any case")
             << u"<p>"_s + SS + u"a<!--endselection-->b</p>"_s << u"<p>ab</p>"_s;
-        QTest::newRow("quot") << u"<a title=&quot;t&quot;>&QUOT;</a>"_s
-                              << u"<a title=\"t\">&QUOT;</a>"_s;
+        QTest::newRow("quot in text")
+            << u"<a title=\"t\">&quot;x&quot; &QUOT;</a>"_s << u"<a title=\"t\">\"x\" &QUOT;</a>"_s;
+        // Inside a tag the entity keeps a quoted value whole.
+        QTest::newRow("quot in attribute")
+            << u"<p style=\"font-family: &quot;DejaVu Sans&quot;\">a &quot;b&quot;</p>"_s
+            << u"<p style=\"font-family: &quot;DejaVu Sans&quot;\">a \"b\"</p>"_s;
+        QTest::newRow("quot beside > in attribute")
+            << u"<span title=\"a > &quot;hi&quot; <\">&quot;</span>"_s
+            << u"<span title=\"a > &quot;hi&quot; <\">\"</span>"_s;
+        QTest::newRow("quot in comment and style")
+            << u"<!-- &quot; --><style>p::before{content:\"&quot;\"}</style>&quot;"_s
+            << u"<!-- &quot; --><style>p::before{content:\"&quot;\"}</style>\""_s;
         QTest::newRow("trim all kinds") << u"\t \r\n x \t\r\n"_s << u"x"_s;
         QTest::newRow("only markers") << SS + ES << QString();
     }

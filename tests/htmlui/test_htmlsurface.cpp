@@ -296,6 +296,17 @@ void TestHtmlSurface::hostilePage_runsNoScript() {
     QCOMPARE(surface.namedValue(u"probe"_s), HtmlValue(u"untouched"_s));
     QVERIFY(surface.opened.isEmpty());
     QCOMPARE(surface.page()->url(), page("hostile.html"));
+    // Neither the page's <base> nor its form can take it elsewhere.
+    QString base;
+    surface.page()->runJavaScript(u"document.getElementById('relative').href"_s,
+                                  [&](const QVariant& v) { base = v.toString(); });
+    QTRY_VERIFY(!base.isEmpty());
+    QCOMPARE(base, u"qrc:/testpages/page.html"_s);
+    surface.findById(u"send"_s).click();
+    surface.flush();
+    QTest::qWait(300);
+    QCOMPARE(surface.page()->url(), page("hostile.html"));
+    QVERIFY(surface.opened.isEmpty());
 }
 
 void TestHtmlSurface::linkClick_goesToHookNotPage_data() {

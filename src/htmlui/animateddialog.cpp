@@ -1,4 +1,4 @@
-#include "app/animateddialog.h"
+#include "htmlui/animateddialog.h"
 
 #include <QGuiApplication>
 #include <QLayout>
@@ -44,8 +44,13 @@ void CAnimatedDialog::unfoldStep() {
     resize(w, h);
     if (w >= m_fullSize.width() && h >= m_fullSize.height()) {
         m_unfoldTimer.stop();
-        if (layout())
+        // A zero minimum hands the minimum back to the layout, so the dialog
+        // grows when it shows more (a message) and cannot be shrunk past it.
+        setMinimumSize(0, 0);
+        if (layout()) {
             layout()->setSizeConstraint(QLayout::SetDefaultConstraint);
+            layout()->activate();
+        }
         onUnfolded();
     }
 }

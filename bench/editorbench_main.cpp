@@ -1,0 +1,366 @@
+// orvan-editor-bench [POSTS]: the editor with a large feed and a large post,
+// offscreen. Prints, as ratios against figures measured in the same run:
+// - the time from opening a feed of POSTS posts (100,000 by default) until
+//   the list shows, and until the first post is shown and editable, against
+//   the whole `orvanctl list` of the same file;
+// - the peak memory of the program and all its child processes (renderer,
+//   GPU, utility) against the size of the file;
+// - the processor time per keystroke typed into a 1 MB post against a small
+//   one, and the same for a bare web view holding the post, which shows what
+//   the web engine itself costs.
+#include "app/appresources.h"
+#include "app/childframe.h"
+#include "app/desktopuiservices.h"
+#include "app/mainframe.h"
+#include "document/rsseditdoc.h"
+#include "editor/rsseditview.h"
+#include "feed/postfooter.h"
+#include "feed/rssfeed.h"
+#include "feedgenerator.h"
+#include "htmlui/htmlsurface.h"
+#include "postsbar/barrssitems.h"
+#include "postsbar/postsbarcommands.h"
+#include "postsbar/postslistmodel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include <cstdio>
+#include <functional>
+#include <malloc.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Asks nothing: every question is answered "don't save".
+class QuietUi final : public DesktopUiServices {
+public:
+    SaveAnswer AskSaveChanges(const QString&) override { return SaveAnswer::Discard; }
+    void ShowError(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+};
+
+QByteArray ReadProc(qint64 pid, const char* name) {
+    QFile file(u"/proc/%1/%2"_s.arg(pid).arg(QLatin1String(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The fields of /proc/PID/stat after the command's closing parenthesis.
+QList<QByteArray> StatFields(qint64 pid) {
+    const QByteArray stat = ReadProc(pid, "stat");
+    return stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+}
+
+// A "Name: value kB" line of a /proc file, in kB.
+qint64 ProcKb(qint64 pid, const char* file, const QByteArray& name) {
+    for (const QByteArray& line : ReadProc(pid, file).split('\n')) {
+        if (line.startsWith(name))
+            return line.mid(name.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+// This process and every process it started, however deep.
+QList<qint64> ProcessTree() {
+    const qint64 self = getpid();
+    QHash<qint64, qint64> parents;
+    for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (number && pid != self)
+            parents.insert(pid, StatFields(pid).value(1).toLongLong());
+    }
+    QList<qint64> tree{self};
+    for (auto it = parents.cbegin(); it != parents.cend(); ++it) {
+        for (qint64 up = it.value(); up > 1; up = parents.value(up, 0)) {
+            if (up == self) {
+                tree.append(it.key());
+                break;
+            }
+        }
+    }
+    return tree;
+}
+
+// Processor time of each process of the tree, in clock ticks (utime + stime).
+QHash<qint64, qint64> TreeTicks() {
+    QHash<qint64, qint64> ticks;
+    for (qint64 pid : ProcessTree()) {
+        const QList<QByteArray> fields = StatFields(pid);
+        if (fields.size() > 13)
+            ticks.insert(pid, fields.at(11).toLongLong() + fields.at(12).toLongLong());
+    }
+    return ticks;
+}
+
+// The ticks spent since before, by processes alive now (one that ended
+// meanwhile, such as the renderer of a closed window, takes its own along).
+qint64 TicksSince(const QHash<qint64, qint64>& before) {
+    const QHash<qint64, qint64> now = TreeTicks();
+    qint64 spent = 0;
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        spent += it.value() - before.value(it.key(), 0);
+    return spent;
+}
+
+// The most memory the process tree held at once, sampled while it runs:
+// proportional sizes, so pages shared between processes count once.
+class MemoryPeak final : public QObject {
+public:
+    MemoryPeak() {
+        connect(&m_timer, &QTimer::timeout, this, [this] { sample(); });
+        m_timer.start(50);
+    }
+    void sample() {
+        qint64 total = 0;
+        for (qint64 pid : ProcessTree())
+            total += ProcKb(pid, "smaps_rollup", "Pss:");
+        m_peakKb = qMax(m_peakKb, total);
+    }
+    void stop() { m_timer.stop(); }
+    qint64 peakKb() const { return m_peakKb; }
+
+private:
+    QTimer m_timer;
+    qint64 m_peakKb = 0;
+};
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A feed of one post with the given description.
+QByteArray OnePostFeed(const QString& html) {
+    QString body = html;
+    EscapeForXml(body);
+    return (u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel>"
+            u"<title>t</title><item><title>Long</title><description>"_s +
+            body + u"</description></item></channel></rss>\n"_s)
+        .toUtf8();
+}
+
+double Best(int runs, const std::function<qint64()>& once) {
+    qint64 best = -1;
+    for (int i = 0; i < runs; ++i) {
+        const qint64 t = once();
+        if (best < 0 || t < best)
+            best = t;
+    }
+    return double(best);
+}
+
+// Waits until the editor of the active window shows its post and takes keys.
+void WaitForPost(CMainFrame& frame) {
+    CRSSEditView* view = frame.activeChildFrame()->view();
+    view->waitUntilLoaded();
+    view->surface()->flush();
+}
+
+struct TypingFigures {
+    // Processor time of the whole process tree, in clock ticks: per key
+    // while typing, and once for storing the post when typing pauses.
+    double perKey = 0;
+    double store = 0;
+};
+
+// Types at the end of the post of the feed at path, at a brisk typist's pace,
+// in a few bursts; between them the editor stores the post, as it does when
+// typing pauses. The least of the bursts counts: the machine may be busy.
+TypingFigures MeasureTyping(CMainFrame& frame, const QString& path, int keys, int bursts) {
+    frame.openDocumentFile(path);
+    WaitForPost(frame);
+    CRSSEditView* view = frame.activeChildFrame()->view();
+    QWidget* target = view->surface()->view()->focusProxy();
+    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(target->width() / 2, 200));
+    QTest::keyClick(target, Qt::Key_End, Qt::ControlModifier);
+    QTest::qWait(1500);
+    TypingFigures figures;
+    for (int burst = 0; burst < bursts; ++burst) {
+        QHash<qint64, qint64> before = TreeTicks();
+        for (int i = 0; i < keys; ++i) {
+            QTest::keyClick(target, char('a' + i % 26));
+            QTest::qWait(40);
+        }
+        // Less than the pause after which the editor stores the post.
+        QTest::qWait(200);
+        const double perKey = double(TicksSince(before)) / keys;
+        before = TreeTicks();
+        QTest::qWait(2500);
+        const double store = double(TicksSince(before));
+        if (burst == 0 || perKey < figures.perKey)
+            figures.perKey = perKey;
+        if (burst == 0 || store < figures.store)
+            figures.store = store;
+    }
+    // Every key must have reached the post, or the figures mean nothing.
+    view->SyncWithPage();
+    QString typed;
+    for (int i = 0; i < keys; ++i)
+        typed += QLatin1Char(char('a' + i % 26));
+    const QString stored = frame.activeChildFrame()->document()->GetFeed().GetDescription(0);
+    if (stored.count(typed) != bursts)
+        std::fprintf(stderr, "the post did not get every key typed (%lld of %d bursts)\n",
+                     static_cast<long long>(stored.count(typed)), bursts);
+    frame.activeChildFrame()->document()->SetModifiedFlag(false);
+    frame.closeChildFrame(frame.activeChildFrame());
+    return figures;
+}
+
+// The same typing into a bare web view whose whole page is the post, made
+// editable: what the web engine itself costs, without the editor.
+double BareTicksPerKey(const QString& html, int keys, int bursts) {
+    QWebEngineView view;
+    view.resize(1200, 800);
+    view.show();
+    bool loaded = false;
+    QObject::connect(&view, &QWebEngineView::loadFinished, [&] { loaded = true; });
+    view.setHtml(u"<html><body contenteditable=\"true\">"_s + html + u"</body></html>"_s);
+    while (!loaded)
+        QTest::qWait(10);
+    QTest::qWait(1000);
+    QWidget* target = view.focusProxy();
+    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(600, 100));
+    QTest::keyClick(target, Qt::Key_End, Qt::ControlModifier);
+    QTest::qWait(1500);
+    double best = -1;
+    for (int burst = 0; burst < bursts; ++burst) {
+        const QHash<qint64, qint64> before = TreeTicks();
+        for (int i = 0; i < keys; ++i) {
+            QTest::keyClick(target, char('a' + i % 26));
+            QTest::qWait(40);
+        }
+        QTest::qWait(200);
+        const double perKey = double(TicksSince(before)) / keys;
+        if (best < 0 || perKey < best)
+            best = perKey;
+        QTest::qWait(1000);
+    }
+    return best;
+}
+
+// The HTML of a post of about size characters.
+QString PostHtml(qsizetype size) {
+    QString body;
+    for (int i = 0; body.size() < size; ++i)
+        body += u"<p>Paragraph %1 of a long post, with <em>some</em> words and a "
+                u"<a href=\"https://bench.example/%1\">link</a> in it.</p>"_s.arg(i);
+    return body;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.filePath(u"config"_s).toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath(u"data"_s).toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    PrepareHtmlUi();
+    QApplication app(argc, argv);
+    InitHtmlUiResources();
+    InitEditorResources();
+    InitPostsBarResources();
+    InitAppResources();
+    InstallPostFooterFilter();
+
+    const int posts = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const QString feedPath = home.filePath(u"large.xml"_s);
+    qint64 fileBytes = 0;
+    {
+        // Written and let go of, so the figures hold only what the program keeps.
+        const QByteArray feed = GenerateFeed(posts);
+        if (!WriteFile(feedPath, feed))
+            return 1;
+        fileBytes = feed.size();
+    }
+    malloc_trim(0);
+
+    // The baseline: the command-line tool listing the same file.
+    const QString orvanctl = QCoreApplication::applicationDirPath() + u"/../src/cli/orvanctl"_s;
+    const double listMs = Best(3, [&] {
+        QElapsedTimer t;
+        t.start();
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start(orvanctl, {u"list"_s, feedPath});
+        p.waitForFinished(-1);
+        return t.elapsed();
+    });
+
+    QuietUi ui;
+    CMainFrame frame(&ui);
+    ui.setParentWidget(&frame);
+    frame.resize(1280, 900);
+    frame.show();
+    if (!QTest::qWaitForWindowExposed(&frame))
+        return 1;
+    QTest::qWait(1500);
+
+    MemoryPeak memory;
+    QElapsedTimer t;
+    t.start();
+    if (!frame.openDocumentFile(feedPath))
+        return 1;
+    while (frame.activeChildFrame()->postsBar()->Model()->rowCount() < posts)
+        QCoreApplication::processEvents();
+    const double shownMs = double(t.elapsed());
+    WaitForPost(frame);
+    const double firstPostMs = double(t.elapsed()) - shownMs;
+    QTest::qWait(2000);
+    memory.sample();
+    memory.stop();
+    qint64 ownPeaksKb = 0;
+    for (qint64 pid : ProcessTree())
+        ownPeaksKb += ProcKb(pid, "status", "VmHWM:");
+    const qint64 programPeakKb = ProcKb(getpid(), "status", "VmHWM:");
+    frame.activeChildFrame()->document()->SetModifiedFlag(false);
+    frame.closeChildFrame(frame.activeChildFrame());
+
+    const QString smallPath = home.filePath(u"small.xml"_s);
+    const QString largePath = home.filePath(u"large-post.xml"_s);
+    const QString smallHtml = PostHtml(200);
+    const QString largeHtml = PostHtml(1000 * 1000);
+    WriteFile(smallPath, OnePostFeed(smallHtml));
+    WriteFile(largePath, OnePostFeed(largeHtml));
+    const int keys = 40;
+    const TypingFigures small = MeasureTyping(frame, smallPath, keys, 5);
+    const TypingFigures large = MeasureTyping(frame, largePath, keys, 5);
+    const double bareSmall = BareTicksPerKey(smallHtml, keys, 5);
+    const double bareLarge = BareTicksPerKey(largeHtml, keys, 5);
+    const double tickMs = 1000.0 / double(sysconf(_SC_CLK_TCK));
+
+    const double fileMiB = double(fileBytes) / 1048576.0;
+    const double peakMb = double(memory.peakKb()) / 1024.0;
+    const double ownPeaksMb = double(ownPeaksKb) / 1024.0;
+    std::printf("Feed of %d posts, %.1f MB; orvanctl list: %.0f ms\n", posts, fileBytes / 1e6,
+                listMs);
+    std::printf("  list shown after     %7.0f ms  (%.1fx orvanctl list)\n", shownMs,
+                shownMs / listMs);
+    std::printf("  first post editable  %7.0f ms after the list  (%.1fx orvanctl list)\n",
+                firstPostMs, firstPostMs / listMs);
+    std::printf("  peak memory          %7.0f MB  all processes together, shared pages once"
+                "  = %.2fx the file\n",
+                peakMb, peakMb / fileMiB);
+    std::printf("                       %7.0f MB  each process's own peak added up (program "
+                "%.0f MB)  = %.2fx the file\n",
+                ownPeaksMb, programPeakKb / 1024.0, ownPeaksMb / fileMiB);
+    std::printf("Processor time of the program and its child processes, typing %d keys:\n", keys);
+    std::printf("  per keystroke, small post  %7.2f ms\n", small.perKey * tickMs);
+    std::printf("  per keystroke, 1 MB post   %7.2f ms  (%.2fx the small post)\n",
+                large.perKey * tickMs, large.perKey / small.perKey);
+    std::printf("  storing once typing pauses: small post %.0f ms, 1 MB post %.0f ms\n",
+                small.store * tickMs, large.store * tickMs);
+    std::printf("  a bare web view, the post its whole editable page: small %.2f ms, 1 MB "
+                "%.2f ms  (%.2fx)\n",
+                bareSmall * tickMs, bareLarge * tickMs, bareLarge / bareSmall);
+    return 0;
+}

@@ -1,0 +1,390 @@
+// The checking pass over elements, attributes and text: the part every byte
+// of a feed's posts goes through, so it is written for speed. Text is read
+// sixteen bytes at a time; references to the five predefined entities, the
+// commonest thing in escaped HTML, are checked inside that loop instead of
+// stopping it.
+#include "xmlchars.h"
+#include "xmlchecker.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+using namespace xmlchars;
+
+namespace {
+
+constexpr uint64_t Pack(const char* text, int length) {
+    uint64_t value = 0;
+    for (int i = length - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(text[i]);
+    return value;
+}
+
+// The length of a reference to one of the five predefined entities at p
+// ('&'), or 0. Reads eight bytes; the padding after the text allows that.
+inline int PredefinedReference(const unsigned char* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint64_t word = 0;
+    std::memcpy(&word, p, 8);
+    const uint64_t four = word & 0xFFFFFFFFull;
+    const uint64_t five = word & 0xFFFFFFFFFFull;
+    const uint64_t six = word & 0xFFFFFFFFFFFFull;
+    // Without branches: the kind of reference varies from one to the next.
+    return ((four == Pack("&lt;", 4)) | (four == Pack("&gt;", 4))) * 4 +
+           (five == Pack("&amp;", 5)) * 5 +
+           ((six == Pack("&quot;", 6)) | (six == Pack("&apos;", 6))) * 6;
+#else
+    for (const char* entity : {"&lt;", "&gt;", "&amp;", "&quot;", "&apos;"}) {
+        const size_t length = std::strlen(entity);
+        if (std::memcmp(p, entity, length) == 0)
+            return static_cast<int>(length);
+    }
+    return 0;
+#endif
+}
+
+// The first byte at or after p that text cannot simply pass over: '<', ']',
+// a CR, a control character other than tab and LF (the closing 0 included),
+// a byte of a multi-byte character, or an '&' that does not start a
+// reference to a predefined entity.
+inline const unsigned char* ScanText(const unsigned char* p) {
+#ifdef __SSE2__
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i amp = _mm_set1_epi8('&');
+    const __m128i bracket = _mm_set1_epi8(']');
+    const __m128i blank = _mm_set1_epi8(' ');
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (;;) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Signed: bytes of multi-byte characters count as below the blank.
+        const __m128i low = _mm_cmplt_epi8(x, blank);
+        const __m128i allowedLow = _mm_or_si128(_mm_cmpeq_epi8(x, tab), _mm_cmpeq_epi8(x, lf));
+        const __m128i special =
+            _mm_or_si128(_mm_andnot_si128(allowedLow, low),
+                         _mm_or_si128(_mm_cmpeq_epi8(x, lt), _mm_cmpeq_epi8(x, bracket)));
+        unsigned stop = static_cast<unsigned>(_mm_movemask_epi8(special));
+        unsigned amps = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, amp)));
+        // Only the references before the first other stop matter now.
+        if (stop)
+            amps &= (1u << __builtin_ctz(stop)) - 1u;
+        while (amps) {
+            const unsigned k = static_cast<unsigned>(__builtin_ctz(amps));
+            if (!PredefinedReference(p + k))
+                return p + k;
+            amps &= amps - 1;
+        }
+        if (stop)
+            return p + __builtin_ctz(stop);
+        p += 16;
+    }
+#else
+    for (;; ++p) {
+        const unsigned char c = *p;
+        if (c == '&' && PredefinedReference(p))
+            continue;
+        if (c == '<' || c == '&' || c == ']' || c >= 0x80 || (c < 0x20 && c != '\t' && c != '\n'))
+            return p;
+    }
+#endif
+}
+
+// Whether the text between references holds something other than white
+// space; a reference counts as white space only when it is a character
+// reference to one.
+bool HoldsNonBlank(const unsigned char* p, const unsigned char* end, bool& lineBreak) {
+    while (p < end) {
+        const unsigned c = *p;
+        if (c == '&') {
+            if (p[1] != '#')
+                return true;
+            const unsigned char* semicolon = p;
+            while (*semicolon != ';')
+                ++semicolon;
+            const bool hex = p[2] == 'x';
+            const unsigned long value =
+                std::strtoul(std::string(reinterpret_cast<const char*>(p + (hex ? 3 : 2)),
+                                         static_cast<size_t>(semicolon - p - (hex ? 3 : 2)))
+                                 .c_str(),
+                             nullptr, hex ? 16 : 10);
+            if (value != ' ' && value != '\t' && value != '\n' && value != '\r')
+                return true;
+            lineBreak |= value == '\n' || value == '\r';
+            p = semicolon + 1;
+            continue;
+        }
+        if (c == '\n' || c == '\r')
+            lineBreak = true;
+        else if (c != ' ' && c != '\t')
+            return true;
+        ++p;
+    }
+    return false;
+}
+
+} // namespace
+
+bool XmlChecker::ParseAttributeValue(char quote, bool noteEntities) {
+    const Ptr start = p - 1;
+    for (;;) {
+        const unsigned c = *p;
+        if (c == static_cast<unsigned char>(quote)) {
+            ++p;
+            return true;
+        }
+        if (c == '<')
+            return Fail(p, "'<' in an attribute value");
+        if (c == '&') {
+            if (const int length = PredefinedReference(p)) {
+                p += length;
+                continue;
+            }
+            bool blank = false;
+            bool lineBreak = false;
+            if (!ParseReference(quote, noteEntities, blank, lineBreak))
+                return false;
+        } else if (c >= 0x80) {
+            if (!SkipUtf8())
+                return false;
+        } else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            return p >= m_end ? Fail(start, "the attribute value is not closed") : BadByte(p);
+        } else {
+            m_result.hasCarriageReturn |= c == '\r';
+            ++p;
+        }
+    }
+}
+
+bool XmlChecker::ParseStartTag(bool& empty) {
+    const Ptr tagStart = p++;
+    const Ptr nameStart = p;
+    if (!ParseName("an element name"))
+        return false;
+    if (m_depth >= kMaxElementDepth)
+        return Fail(tagStart,
+                    "elements are nested more than " + std::to_string(kMaxElementDepth) + " deep");
+    Frame frame;
+    frame.name = nameStart;
+    frame.nameLength = static_cast<size_t>(p - nameStart);
+    m_attributes.clear();
+    for (;;) {
+        // Nearly every tag ends right after its name.
+        if (*p == '>') {
+            ++p;
+            empty = false;
+            break;
+        }
+        const bool space = SkipSpace();
+        if (*p == '>') {
+            ++p;
+            empty = false;
+            break;
+        }
+        if (*p == '/' && p[1] == '>') {
+            p += 2;
+            empty = true;
+            break;
+        }
+        if (p >= m_end)
+            return Fail(tagStart, "the tag is not closed");
+        if (!space)
+            return Fail(p, "white space, '>' or '/>' expected in the tag");
+        const Ptr attributeStart = p;
+        if (!ParseName("an attribute name"))
+            return false;
+        const std::string_view name(reinterpret_cast<const char*>(attributeStart),
+                                    static_cast<size_t>(p - attributeStart));
+        for (const std::string_view& other : m_attributes) {
+            if (other == name)
+                return Fail(attributeStart, "the attribute " + std::string(name) + " is repeated");
+        }
+        m_attributes.push_back(name);
+        SkipSpace();
+        if (!Expect("=", "'=' after the attribute name"))
+            return false;
+        SkipSpace();
+        const unsigned char quote = *p;
+        if (quote != '"' && quote != '\'')
+            return Fail(p, "a quoted attribute value expected");
+        ++p;
+        if (!ParseAttributeValue(static_cast<char>(quote)))
+            return false;
+    }
+    if (m_depth > 0) {
+        Top().hasChild = true;
+        Top().hasElementChild = true;
+    }
+    m_stack[static_cast<size_t>(m_depth++)] = frame;
+    return true;
+}
+
+bool XmlChecker::CloseFrame(const Frame& frame) {
+    const bool elementOnly =
+        frame.hasElementChild && !frame.hasText && !frame.blankWithoutLineBreak;
+    if (elementOnly)
+        m_result.hasIgnorableText |= frame.referencedBlank;
+    else if (frame.droppedBlank)
+        m_result.keepsBlankText = true;
+    return true;
+}
+
+bool XmlChecker::ParseEndTag() {
+    const Ptr tagStart = p;
+    p += 2;
+    const Ptr nameStart = p;
+    const Frame& open = Top();
+    // The usual end tag: the open element's name and '>'. Names are short;
+    // a loop here beats a library call.
+    size_t same = 0;
+    while (same < open.nameLength && p[same] == open.name[same])
+        ++same;
+    if (same == open.nameLength && p[same] == '>') {
+        p += open.nameLength + 1;
+        CloseFrame(open);
+        --m_depth;
+        return true;
+    }
+    if (!ParseName("an element name"))
+        return false;
+    const size_t length = static_cast<size_t>(p - nameStart);
+    if (length != open.nameLength || std::memcmp(nameStart, open.name, length) != 0)
+        return Fail(tagStart,
+                    "the end tag does not match <" +
+                        std::string(reinterpret_cast<const char*>(open.name), open.nameLength) +
+                        ">");
+    SkipSpace();
+    if (!Expect(">", "'>' closing the end tag"))
+        return false;
+    CloseFrame(open);
+    --m_depth;
+    return true;
+}
+
+bool XmlChecker::ParseText(Frame& frame) {
+    const Ptr start = p;
+    // Set once the text is known to hold something other than white space.
+    bool nonBlank = false;
+    bool referenced = false;
+    for (;;) {
+        p = ScanText(p);
+        const unsigned c = *p;
+        if (c == '<')
+            break;
+        if (c == '&') {
+            bool blank = false;
+            bool lineBreak = false;
+            if (!ParseReference(0, true, blank, lineBreak))
+                return false;
+            referenced = true;
+            nonBlank |= !blank;
+        } else if (c == ']') {
+            if (p[1] == ']' && p[2] == '>')
+                return Fail(p, "']]>' in text");
+            nonBlank = true;
+            ++p;
+        } else if (c == '\r') {
+            m_result.hasCarriageReturn = true;
+            ++p;
+        } else if (c >= 0x80) {
+            if (!SkipUtf8())
+                return false;
+            nonBlank = true;
+        } else if (p >= m_end) {
+            break;
+        } else {
+            return BadByte(p);
+        }
+    }
+    if (p == start)
+        return true;
+    bool lineBreak = false;
+    if (nonBlank || HoldsNonBlank(start, p, lineBreak)) {
+        frame.hasChild = true;
+        frame.hasText = true;
+        return true;
+    }
+    // White space only: the tree builder keeps it when it is written with
+    // references or is the element's only content, and drops it otherwise.
+    const bool sole = !frame.hasChild && p + 1 < m_end && p[1] == '/';
+    frame.blankWithoutLineBreak |= !lineBreak;
+    if (referenced) {
+        frame.referencedBlank = true;
+        frame.hasChild = true;
+    } else if (sole) {
+        frame.hasChild = true;
+    } else {
+        frame.droppedBlank = true;
+    }
+    return true;
+}
+
+bool XmlChecker::ParseElementTree() {
+    bool empty = false;
+    if (!ParseStartTag(empty))
+        return false;
+    if (empty) {
+        CloseFrame(Top());
+        --m_depth;
+        return true;
+    }
+    while (m_depth > 0) {
+        // Most text between tags is the layout of the file: a line break and
+        // indentation, or nothing. It is told apart here, without the scan.
+        Ptr q = p;
+        while (*q == '\n' || *q == ' ' || *q == '\t')
+            ++q;
+        if (*q == '<' && q < m_end) {
+            if (q != p) {
+                Frame& frame = Top();
+                const bool lineBreak = std::memchr(p, '\n', static_cast<size_t>(q - p)) != nullptr;
+                frame.blankWithoutLineBreak |= !lineBreak;
+                if (!frame.hasChild && q[1] == '/')
+                    frame.hasChild = true;
+                else
+                    frame.droppedBlank = true;
+                p = q;
+            }
+        } else if (!ParseText(Top())) {
+            return false;
+        }
+        if (p >= m_end) {
+            const Frame& open = Top();
+            return Fail(p,
+                        "the element <" +
+                            std::string(reinterpret_cast<const char*>(open.name), open.nameLength) +
+                            "> is not closed");
+        }
+        // p is at '<'.
+        const unsigned next = p[1];
+        bool ok = true;
+        if (next == '/') {
+            ok = ParseEndTag();
+        } else if (next == '?') {
+            ok = ParseProcessingInstruction();
+            Top().hasChild = true;
+        } else if (next == '!') {
+            if (StartsWith("<!--")) {
+                ok = ParseComment();
+                Top().hasChild = true;
+            } else if (StartsWith("<![CDATA[")) {
+                ok = ParseCdata(Top());
+            } else {
+                ok = Fail(p, "'<!' in content that starts neither a comment nor a CDATA section");
+            }
+        } else {
+            ok = ParseStartTag(empty);
+            if (ok && empty) {
+                CloseFrame(Top());
+                --m_depth;
+            }
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}

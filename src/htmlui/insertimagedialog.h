@@ -1,0 +1,46 @@
+// Edits an image's source and attributes on an HTML page with a live sample
+// of the image between two words, and gives back the record and an IMG tag.
+#pragma once
+
+#include "html/linkhtml.h"
+#include "htmlui/htmldialog.h"
+
+#include <QTimer>
+
+class InsertImageDialog final : public HtmlFocusDialog {
+    Q_OBJECT
+public:
+    // An empty source is replaced by the suggested one.
+    explicit InsertImageDialog(const ImageInfo& info, QWidget* parent = nullptr);
+
+    // Shows the page modally: ResultClose when confirmed, ResultCancel when
+    // cancelled, closed or when the page is missing.
+    int run();
+    // The record and the tag as confirmed (until then the record handed in
+    // and no tag).
+    ImageInfo imageInfo() const { return m_info; }
+    QString imageTag() const { return m_tag; }
+
+    // An image address on the clipboard, else the program's sample image.
+    static QString suggestedSource();
+
+    void done(int result) override;
+
+protected:
+    void pageLoaded() override;
+
+private:
+    // The fields as the page holds them now.
+    ImageTagTexts fieldTexts() const;
+    // Brings the sample image and the message up to date with the fields.
+    void rebuildSample();
+    void onPageEvent(const HtmlEvent& event);
+    // Fits the window to the page once the sample has settled.
+    void refit();
+
+    ImageInfo m_info;
+    QString m_tag;
+    NamedValues m_values;
+    bool m_confirmed = false;
+    QTimer m_refit;
+};
