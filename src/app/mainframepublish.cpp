@@ -3,6 +3,7 @@
 #include "app/mainframe.h"
 
 #include "app/childframe.h"
+#include "app/desktopuiservices.h"
 #include "document/rsseditdoc.h"
 #include "platform/settingsfile.h"
 #include "publish/feedsettings.h"
@@ -10,6 +11,7 @@
 #include "publishui/publishsettingsdialog.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QScopedValueRollback>
 #include <QStatusBar>
@@ -70,11 +72,21 @@ void CMainFrame::publishDocument(CChildFrame* frame) {
         if (!editPublishSettings(frame) || !alive)
             return;
     }
+    // Keys typed a moment ago count: the editor hands them over first.
+    doc->StorePendingEdits();
+    if (!alive)
+        return;
     // Through the document's own save: the editor's text stored, the backup made.
     if (doc->IsModified()) {
         QScopedValueRollback saving(m_savingToPublish, true);
         if (!saveDocument(doc, false) || !alive)
             return;
+    } else if (doc->FileChangedOnDisk()) {
+        // What would go out is not what the window shows.
+        m_ui->ShowError(u"%1 was changed by another program since Orvan read it.\n\nReload "
+                        "it, or save the feed over it, before publishing."_s.arg(
+                            QDir::toNativeSeparators(path)));
+        return;
     }
     if (m_publishing->publish(path) == FeedPublishing::Start::NoDestination) {
         QApplication::beep();
