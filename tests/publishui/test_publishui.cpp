@@ -108,6 +108,7 @@ private slots:
     void settingsDialog_storesOnlyWhatOkConfirms();
     void publishAfterSave_saveKeyUploads();
     void enclosures_uploadedBeforeTheFeed();
+    void fileChangedByAnotherProgram_notPublished();
     void sftp_unknownServerAskedThenAdded_changedKeyRefused();
     void ftp_passwordAskedAgainWhenRefused_thenKeptForTheRun();
     void progressCancel_keepsOldRemoteFile();
@@ -355,6 +356,29 @@ void TestPublishUi::enclosures_uploadedBeforeTheFeed() {
     QCOMPARE(ErrorShown(), QString());
     QCOMPARE(ReadAll(site + u"/ep 1.mp3"_s), Payload(5000, 'm'));
     QCOMPARE(ReadAll(site + u"/feed.xml"_s), bytes);
+}
+
+void TestPublishUi::fileChangedByAnotherProgram_notPublished() {
+    CChildFrame* frame = open(Feed());
+    QVERIFY(frame);
+    const QString path = frame->document()->GetPathName();
+    const QString site = m_dir->filePath(u"site"_s);
+    QVERIFY(QDir().mkpath(site));
+    FeedPublishSettings settings;
+    settings.destination = QUrl::fromLocalFile(site).toString() + u'/';
+    storeSettings(path, settings);
+    QVERIFY(WriteAll(path, Feed("written by another program")));
+
+    QString told;
+    answer(QString(), [&told](QWidget* box) {
+        told = static_cast<QMessageBox*>(box)->text();
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QVERIFY(chooseFromFileMenu(ID_FILE_PUBLISH));
+    QTRY_VERIFY(m_answers.isEmpty());
+    QVERIFY2(told.contains(u"another program"_s), qPrintable(told));
+    QVERIFY(!m_frame->publishing()->isBusy());
+    QVERIFY(!QFile::exists(site + u"/feed.xml"_s));
 }
 
 void TestPublishUi::sftp_unknownServerAskedThenAdded_changedKeyRefused() {
