@@ -7,6 +7,7 @@
 #include "htmlui/inserthyperlinkdialog.h"
 #include "platform/identity.h"
 #include "platform/settingsfile.h"
+#include "publishui/feedpublishing.h"
 #include "web/websitetitlecache.h"
 
 #include <QApplication>
@@ -73,6 +74,7 @@ CMainFrame::CMainFrame(DesktopUiServices* ui, QWidget* parent)
     createActions();
     createMenus();
     createToolBar();
+    createPublishing();
 
     m_readyLabel = new QLabel(u"Ready"_s, this);
     m_readyLabel->setContentsMargins(4, 0, 4, 0);
@@ -263,6 +265,8 @@ bool CMainFrame::saveDocument(CRSSEditDoc* doc, bool askForName) {
     }
     addToRecentFileList(doc->GetPathName());
     updateTitle();
+    if (!m_savingToPublish)
+        m_publishing->feedSaved(doc->GetPathName());
     return true;
 }
 
@@ -270,6 +274,8 @@ bool CMainFrame::canCloseFrame(CChildFrame* frame) {
     if (!frame)
         return true;
     if (!saveModified(frame->document()))
+        return false;
+    if (!m_publishing->askBeforeClosingFeed(frame->document()->GetPathName()))
         return false;
     frame->saveLayout();
     return true;
@@ -339,6 +345,17 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
+    }
+    switch (m_publishing->askBeforeQuitting()) {
+    case FeedPublishing::QuitAnswer::Now:
+        break;
+    case FeedPublishing::QuitAnswer::WhenDone:
+        m_quitWhenPublished = true;
+        event->ignore();
+        return;
+    case FeedPublishing::QuitAnswer::Cancel:
+        event->ignore();
+        return;
     }
     saveWindowState();
     for (CChildFrame* frame : childFrames()) {
