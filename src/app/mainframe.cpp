@@ -2,6 +2,7 @@
 
 #include "app/childframe.h"
 #include "app/desktopuiservices.h"
+#include "app/inputhold.h"
 #include "app/startpage.h"
 #include "document/rsseditdoc.h"
 #include "htmlui/inserthyperlinkdialog.h"
@@ -222,9 +223,10 @@ bool CMainFrame::saveModified(CRSSEditDoc* doc) {
     if (!doc)
         return true;
     // Keys typed just before the close count: when none has reached the
-    // document yet, the editor hands them over before it is asked. (A
-    // modified feed is asked about at once, so a key pressed right after the
-    // close answers the question; saving then takes every key typed.)
+    // document yet, the editor hands them over before it is asked. Keys
+    // pressed while it does (a Return meant for the question) are held and
+    // given to the question once it shows, never to the post.
+    CInputHold hold(this);
     if (!doc->IsModified())
         doc->StorePendingEdits();
     if (!doc->IsModified())

@@ -218,6 +218,27 @@ private slots:
         QVERIFY(saved()->GetDescription(0).startsWith(u"<p>Body 0word</p>"_s));
     }
 
+    void quitThenReturnAtOnce_returnAnswersTheQuestion() {
+        open(Posts(2));
+        m_ui->realQuestion = true;
+        caretToBodyEnd();
+        typeKeys(view(), u"word"_s);
+        // Return typed while the editor is still handing "word" over: it is
+        // meant for the question that follows, not for the post.
+        QTimer::singleShot(0, this, [] {
+            if (QWidget* focus = QApplication::focusWidget())
+                QTest::keyClick(focus, Qt::Key_Return);
+        });
+        // Should the Return be lost, the question is cancelled, so the test ends.
+        QTimer::singleShot(5000, this, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                QTest::keyClick(box, Qt::Key_Escape);
+        });
+        m_frame->commandAction(ID_APP_EXIT)->trigger();
+        QCOMPARE(m_ui->asked.size(), 1);
+        QVERIFY(saved()->GetDescription(0).startsWith(u"<p>Body 0word</p>"_s));
+    }
+
     void titleTyped_storedExactlyAsShown_data() {
         QTest::addColumn<QString>("initial");
         QTest::addColumn<bool>("replace");
