@@ -236,7 +236,8 @@ private slots:
         });
         m_frame->commandAction(ID_APP_EXIT)->trigger();
         QCOMPARE(m_ui->asked.size(), 1);
-        QVERIFY(saved()->GetDescription(0).startsWith(u"<p>Body 0word</p>"_s));
+        QVERIFY2(saved()->GetDescription(0).startsWith(u"<p>Body 0word</p>"_s),
+                 qPrintable(saved()->GetDescription(0)));
     }
 
     void titleTyped_storedExactlyAsShown_data() {
