@@ -291,8 +291,12 @@ void CRSSEditView::StorePost(int index, bool onlyIfChanged) {
     std::optional<CRssPost> post = m_doc->GetFeed().MakePost(shown);
     if (!post)
         return;
-    // The body as the page last handed it over, now with a fresh footer.
-    if (post->SetDescription(post->GetDescription()) && onlyIfChanged)
+    // The body as the page last handed it over, now with a fresh footer. A body
+    // that already has it is left alone: storing it again would renew the
+    // post's date and mark a feed modified that nobody changed.
+    const QString body = post->GetDescription();
+    const DescriptionFilter& filter = GetDescriptionFilter();
+    if ((filter ? filter(body, 0) : body) != body && post->SetDescription(body) && onlyIfChanged)
         m_doc->SetModifiedFlag(true);
     StoreChoice(kAuthorId);
     StoreChoice(kLinkId);

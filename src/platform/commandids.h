@@ -118,3 +118,9 @@ enum ShellCommandId : int {
     ID_WINDOW_NEXT = 33101,
     ID_WINDOW_PREVIOUS = 33102,
 };
+
+// Publishing a feed to its web server. A range of its own, apart from the groups above.
+enum PublishCommandId : int {
+    ID_FILE_PUBLISH = 33200,
+    ID_FILE_PUBLISH_SETTINGS = 33201,
+};
