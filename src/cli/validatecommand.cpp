@@ -3,11 +3,19 @@
 #include "clicommand.h"
 
 #include "feed/rssfeed.h"
+#include "platform/readfile.h"
 #include "validate/feedvalidator.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <charconv>
+#include <csignal>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +35,57 @@ void AppendNumber(QByteArray& out, int value) {
     char digits[16];
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
     out.append(digits, result.ptr - digits);
+}
+
+// The message in UTF-8 on one line, whatever line breaks a value quoted in it
+// holds; written straight into the output, as there can be a message per post.
+void AppendOneLine(QByteArray& out, const QString& text) {
+    const qsizetype start = out.size();
+    out.resize(start + text.size() * 3);
+    char* to = out.data() + start;
+    const char16_t* from = reinterpret_cast<const char16_t*>(text.utf16());
+    const char16_t* end = from + text.size();
+    while (from < end) {
+#ifdef __SSE2__
+        // Messages are mostly ASCII without line breaks: eight characters at a
+        // time then.
+        if (end - from >= 8) {
+            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+            const __m128i high = _mm_and_si128(chunk, _mm_set1_epi16(static_cast<short>(0xFF80)));
+            const __m128i narrow = _mm_packus_epi16(chunk, chunk);
+            const __m128i breaks = _mm_or_si128(_mm_cmpeq_epi8(narrow, _mm_set1_epi8('\n')),
+                                                _mm_cmpeq_epi8(narrow, _mm_set1_epi8('\r')));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) == 0xFFFF &&
+                (_mm_movemask_epi8(breaks) & 0xFF) == 0) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(to), narrow);
+                to += 8;
+                from += 8;
+                continue;
+            }
+        }
+#endif
+        char32_t c = *from++;
+        if (c < 0x80) {
+            *to++ = c == '\n' || c == '\r' ? ' ' : static_cast<char>(c);
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && from < end && QChar::isLowSurrogate(*from))
+            c = QChar::surrogateToUcs4(static_cast<char16_t>(c), *from++);
+        else if (QChar::isSurrogate(c))
+            c = 0xFFFD;
+        if (c < 0x800) {
+            *to++ = static_cast<char>(0xC0 | (c >> 6));
+        } else if (c < 0x10000) {
+            *to++ = static_cast<char>(0xE0 | (c >> 12));
+            *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        } else {
+            *to++ = static_cast<char>(0xF0 | (c >> 18));
+            *to++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        }
+        *to++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    out.truncate(to - out.constData());
 }
 
 void AppendJsonString(QByteArray& out, const QString& text) {
@@ -52,6 +111,61 @@ void AppendJsonString(QByteArray& out, const QString& text) {
     out += '"';
 }
 
+// The file's bytes, mapped rather than copied: the tree is loaded from a copy
+// anyway, and a second copy of a large feed would cost as much as its checks.
+// A file that another program cuts short while it is read would make the
+// mapping fault; the process then ends with an error instead of a crash.
+class MappedFile final {
+public:
+    ~MappedFile() {
+        if (m_data) {
+            std::signal(SIGBUS, SIG_DFL);
+            munmap(m_data, m_size);
+        }
+    }
+    // False for anything but a non-empty regular file that can be mapped;
+    // the caller reads it the ordinary way then, which names the reason.
+    bool Map(const QString& path) {
+        const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        struct stat info {};
+        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+            void* data =
+                mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (data != MAP_FAILED) {
+                m_data = data;
+                m_size = static_cast<size_t>(info.st_size);
+            }
+        }
+        close(fd);
+        if (!m_data)
+            return false;
+        s_message = QStringLiteral("orvanctl: %1: the file was cut short while it was read\n")
+                        .arg(path)
+                        .toUtf8();
+        std::signal(SIGBUS, OnBusError);
+        return true;
+    }
+    QByteArray Bytes() const {
+        return QByteArray::fromRawData(static_cast<const char*>(m_data),
+                                       static_cast<qsizetype>(m_size));
+    }
+
+private:
+    static void OnBusError(int) {
+        // Only what is safe in a signal handler.
+        const ssize_t written =
+            write(STDERR_FILENO, s_message.constData(), static_cast<size_t>(s_message.size()));
+        (void)written;
+        _exit(ExitLoad);
+    }
+
+    static inline QByteArray s_message;
+    void* m_data = nullptr;
+    size_t m_size = 0;
+};
+
 // Feeds can give a finding in every post: the output is written into one
 // buffer, piece by piece.
 QByteArray FormatLines(const QString& file, const std::vector<Finding>& findings) {
@@ -69,10 +183,7 @@ QByteArray FormatLines(const QString& file, const std::vector<Finding>& findings
         out.append(": ");
         out.append(finding.id());
         out.append(": ");
-        // One finding, one line, whatever a value quoted in the message holds.
-        QByteArray message = finding.message.toUtf8();
-        message.replace('\n', ' ').replace('\r', ' ');
-        out.append(message);
+        AppendOneLine(out, finding.message);
         out.append('\n');
     }
     return out;
@@ -136,31 +247,32 @@ int RunValidate(const QStringList& args) {
     if (path.isEmpty())
         return UsageError(name);
 
-    CRssFeed feed;
+    // The file is read once: the tree and the lines and columns of its
+    // findings come from the same bytes, whatever happens to the file meanwhile.
+    MappedFile mapped;
+    FileBytes file;
     QString error;
+    QByteArray bytes;
+    if (mapped.Map(path)) {
+        bytes = mapped.Bytes();
+    } else if (ReadRegularFile(path, 0, file, error)) {
+        bytes = QByteArray::fromRawData(file.data.get() ? file.data.get() : "",
+                                        static_cast<qsizetype>(file.size));
+    } else {
+        PrintError(path, error);
+        return ExitLoad;
+    }
+    CRssFeed feed;
     std::vector<Finding> findings;
     int status = ExitOk;
-    if (feed.LoadFile(path, &error)) {
-        // The text the tree was parsed from turns the tree's offsets into
-        // lines and columns.
-        QFile file(path);
-        const QByteArray text =
-            file.open(QIODevice::ReadOnly) ? ParserTextOf(file.readAll()) : QByteArray();
-        findings = ValidateLoadedFeed(feed, text, options);
+    if (feed.LoadFromMemory(bytes, &error)) {
+        findings = ValidateLoadedFeed(feed, bytes, options);
         for (const Finding& finding : findings) {
             if (finding.severity() == Severity::Error)
                 status = ExitFailed;
         }
     } else {
-        // A file that cannot be read has no place to point at; one that was
-        // read but does not parse is a finding in it.
-        const QFileInfo info(path);
-        QFile file(path);
-        if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-            PrintError(path, error.isEmpty() ? QStringLiteral("cannot be loaded") : error);
-            return ExitLoad;
-        }
-        findings.push_back(LoadFailureFinding(error));
+        findings.push_back(LoadFailureFinding(error, bytes));
         status = ExitLoad;
     }
     PrintOutBytes(json ? FormatJson(path, findings) : FormatLines(path, findings));

@@ -119,7 +119,13 @@ enum ShellCommandId : int {
     ID_WINDOW_PREVIOUS = 33102,
 };
 
+// Publishing a feed to its web server. A range of its own, apart from the groups above.
+enum PublishCommandId : int {
+    ID_FILE_PUBLISH = 33200,
+    ID_FILE_PUBLISH_SETTINGS = 33201,
+};
+
 // Properties of the feed and its posts beyond the editor's four fields.
 enum PropertiesCommandId : int {
-    ID_FEED_PROPERTIES = 33200,
+    ID_FEED_PROPERTIES = 33300,
 };

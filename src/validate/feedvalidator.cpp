@@ -1,8 +1,8 @@
 #include "feedvalidator.h"
 
 #include "feedwalker.h"
+#include "sourcetext.h"
 
-#include "feed/feedencoding.h"
 #include "feed/rssfeed.h"
 
 #include <QRegularExpression>
@@ -43,7 +43,7 @@ size_t CountNewlines(const char* p, const char* end) {
 // Gives each finding its line and column from its offset in the text, in one
 // pass over the text however many findings there are, and puts the findings
 // in the order of their places.
-void PlaceFindings(std::vector<Finding>& findings, const std::vector<ptrdiff_t>& offsets,
+void PlaceFindings(std::vector<Finding>& findings, const std::vector<size_t>& offsets,
                    const QByteArray& text) {
     std::vector<size_t> order(findings.size());
     std::iota(order.begin(), order.end(), size_t{0});
@@ -58,11 +58,8 @@ void PlaceFindings(std::vector<Finding>& findings, const std::vector<ptrdiff_t>&
     // not count the same characters again.
     size_t counted = 0;
     int column = 1;
-    std::vector<Finding> placed;
-    placed.reserve(findings.size());
     for (size_t index : order) {
-        const size_t target =
-            std::min(size, static_cast<size_t>(std::max<ptrdiff_t>(0, offsets[index])));
+        const size_t target = std::min(size, offsets[index]);
         if (target > position) {
             const size_t breaks = CountNewlines(data + position, data + target);
             if (breaks > 0) {
@@ -81,12 +78,25 @@ void PlaceFindings(std::vector<Finding>& findings, const std::vector<ptrdiff_t>&
             if ((static_cast<unsigned char>(data[counted]) & 0xC0) != 0x80)
                 ++column;
         }
-        Finding finding = std::move(findings[index]);
-        finding.line = line;
-        finding.column = column;
-        placed.push_back(std::move(finding));
+        findings[index].line = line;
+        findings[index].column = column;
     }
-    findings = std::move(placed);
+    // Into the order of their places, each finding moved once, in place: a
+    // second array as large would cost more than the moves.
+    for (size_t start = 0; start < order.size(); ++start) {
+        if (order[start] == start)
+            continue;
+        Finding held = std::move(findings[start]);
+        size_t at = start;
+        while (order[at] != start) {
+            const size_t from = order[at];
+            findings[at] = std::move(findings[from]);
+            order[at] = at;
+            at = from;
+        }
+        findings[at] = std::move(held);
+        order[at] = at;
+    }
 }
 
 } // namespace
@@ -115,47 +125,52 @@ int ValidationReport::errorCount() const {
     }));
 }
 
-QByteArray ParserTextOf(const QByteArray& bytes) {
-    const FeedEncoding encoding =
-        SniffEncoding(bytes.constData(), static_cast<size_t>(bytes.size()));
-    if (encoding.kind == FeedEncodingKind::Utf8)
-        return encoding.bomSize ? bytes.mid(static_cast<qsizetype>(encoding.bomSize)) : bytes;
-    DecodedText decoded;
-    DecodeFault fault;
-    if (!DecodeToUtf8(encoding, bytes.constData() + encoding.bomSize,
-                      static_cast<size_t>(bytes.size()) - encoding.bomSize, 0, decoded, fault))
-        return QByteArray();
-    return QByteArray(decoded.bytes.get(), static_cast<qsizetype>(decoded.size));
-}
-
-Finding LoadFailureFinding(const QString& reason) {
+Finding LoadFailureFinding(const QString& reason, const QByteArray& bytes) {
     Finding finding;
     finding.msg = Msg::SAXError;
-    const QRegularExpression position(QStringLiteral(" ?\\(line (\\d+), column (\\d+)\\)"));
-    const QRegularExpressionMatch match = position.match(reason);
+    // The loader names the place as "line L, column C" (with the byte offset
+    // in the file after a decoding fault), or only as the byte offset in the
+    // text it parsed.
+    static const QRegularExpression lineColumn(
+        QStringLiteral(" ?\\(line (\\d+), column (\\d+)(?:, byte offset \\d+)?\\)"));
+    static const QRegularExpression byteOffset(QStringLiteral(" ?\\(byte offset (\\d+)\\)"));
     QString text = reason;
+    QRegularExpressionMatch match = lineColumn.match(reason);
     if (match.hasMatch()) {
         finding.line = std::max(1, match.captured(1).toInt());
         finding.column = std::max(1, match.captured(2).toInt());
-        // The place is the finding's own; the message need not repeat it.
-        text.remove(match.capturedStart(), match.capturedLength());
+    } else if (match = byteOffset.match(reason); match.hasMatch() && !bytes.isEmpty()) {
+        std::vector<Finding> one(1);
+        PlaceFindings(one, {static_cast<size_t>(match.captured(1).toULongLong())},
+                      SourceText(bytes).Text());
+        finding.line = one[0].line;
+        finding.column = one[0].column;
     }
+    // The place is the finding's own; the message need not repeat it.
+    if (match.hasMatch())
+        text.remove(match.capturedStart(), match.capturedLength());
     finding.message = QStringLiteral("The feed does not load: ") + text;
     return finding;
 }
 
-std::vector<Finding> ValidateLoadedFeed(const CRssFeed& feed, const QByteArray& text,
+std::vector<Finding> ValidateLoadedFeed(const CRssFeed& feed, const QByteArray& bytes,
                                         const ValidationOptions& options) {
+    const SourceText source(bytes, feed);
+    const QByteArray& text = source.TreeText();
     std::vector<Finding> findings;
     std::vector<ptrdiff_t> offsets;
-    // Room for a finding or so per post, which is common.
-    findings.reserve(static_cast<size_t>(feed.GetPostCount()) + 16);
+    // Room for a few findings per post, which is common; room never used
+    // costs no memory.
+    findings.reserve(static_cast<size_t>(feed.GetPostCount()) * 4 + 64);
     offsets.reserve(findings.capacity());
     FeedWalker walker(options, std::string_view(text.constData(), static_cast<size_t>(text.size())),
                       findings, offsets);
     walker.ReservePosts(feed.GetPostCount());
     walker.Run(feed);
-    PlaceFindings(findings, offsets, text);
+    std::vector<size_t> places(offsets.size());
+    for (size_t i = 0; i < offsets.size(); ++i)
+        places[i] = source.FromTree(static_cast<size_t>(std::max<ptrdiff_t>(0, offsets[i])));
+    PlaceFindings(findings, places, source.Text());
     return findings;
 }
 
@@ -164,10 +179,10 @@ ValidationReport ValidateFeedBytes(const QByteArray& bytes, const ValidationOpti
     CRssFeed feed;
     QString error;
     if (!feed.LoadFromMemory(bytes, &error)) {
-        report.findings.push_back(LoadFailureFinding(error));
+        report.findings.push_back(LoadFailureFinding(error, bytes));
         return report;
     }
     report.loaded = true;
-    report.findings = ValidateLoadedFeed(feed, ParserTextOf(bytes), options);
+    report.findings = ValidateLoadedFeed(feed, bytes, options);
     return report;
 }

@@ -68,16 +68,13 @@ struct ValidationReport {
 // the result. Findings are in the order of their place in the file.
 ValidationReport ValidateFeedBytes(const QByteArray& bytes, const ValidationOptions& options = {});
 
-// Validates a feed loaded straight from bytes (LoadFile or LoadFromMemory,
-// no change since); text is the text the parser saw (ParserTextOf), so that
-// offsets in the tree become lines and columns.
-std::vector<Finding> ValidateLoadedFeed(const CRssFeed& feed, const QByteArray& text,
+// Validates a feed loaded from exactly these bytes (LoadFromMemory, no
+// change since); the bytes turn the tree's offsets into lines and columns
+// of the file.
+std::vector<Finding> ValidateLoadedFeed(const CRssFeed& feed, const QByteArray& bytes,
                                         const ValidationOptions& options = {});
 
-// The UTF-8 text the feed loader parses for a file's bytes: without a byte-
-// order mark, decoded when the file is in another encoding.
-QByteArray ParserTextOf(const QByteArray& bytes);
-
-// The one finding for a feed that does not load, placed where the loader's
-// reason says ("... (line L, column C): ..."), else at the start.
-Finding LoadFailureFinding(const QString& reason);
+// The one finding for bytes that do not load, placed where the loader's
+// reason says ("(line L, column C)", or a byte offset in the text it parsed,
+// found in bytes), else at the start.
+Finding LoadFailureFinding(const QString& reason, const QByteArray& bytes = QByteArray());

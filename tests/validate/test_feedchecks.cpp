@@ -177,6 +177,20 @@ private slots:
                     "</title>\r\n   <author>a@e.example</author></item>";
         tall += "</channel></rss>";
         QTest::newRow("many lines") << tall;
+        // The tree is parsed from the text with the entities' texts in it; the
+        // places are the file's. An entity of several lines comes before the
+        // items, and one in an attribute stands among them.
+        QByteArray entities =
+            "<?xml version=\"1.0\"?>\r\n<!DOCTYPE rss [\r\n<!ENTITY multi \"a\r\nb\r\nc\r\nd\">"
+            "\r\n<!ENTITY host \"http://e.example\">\r\n]>\r\n<rss version=\"2.0\"><channel>"
+            "<title>T &multi;</title><link>&host;/</link><description>&multi;</description>"
+            "<language>en</language>\r\n";
+        for (int i = 0; i < 3; ++i)
+            entities += "<item><title>&multi; " + QByteArray::number(i) + "</title><link>&host;/" +
+                        QByteArray::number(i) +
+                        "</link>\r\n  <author>a@e.example</author></item>\r\n";
+        entities += "</channel></rss>\r\n";
+        QTest::newRow("declared entities, CR LF") << entities;
     }
     void findings_arePlacedByLineAndCharacter() {
         QFETCH(QByteArray, feed);

@@ -95,6 +95,24 @@ private slots:
         QCOMPARE(got, ids);
     }
 
+    // A value quoted in a message keeps its characters, and its line breaks
+    // do not split the finding's line.
+    void validate_quotedValue_staysOnOneLine() {
+        const QString path = Write(QStringLiteral("quoted.xml"),
+                                   CleanFeedWith("Tue, 31 Dec 2002 14:20:20 GMT",
+                                                 "Mardi \xc3\xa9t\xc3\xa9 31\r\n"
+                                                 "d\xc3\xa9"
+                                                 "c 2002 \xf0\x9f\x98\x80 long enough"));
+        const Run run = Orvanctl({QStringLiteral("validate"), path, QStringLiteral("--location"),
+                                  QString::fromLatin1(kLocation)});
+        QCOMPARE(run.status, 1);
+        const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines[0].contains(QStringLiteral("\"Mardi \u00e9t\u00e9 31 d\u00e9c 2002 "
+                                                  "\U0001F600 long enough\"")),
+                 qPrintable(lines[0]));
+    }
+
     // Lines and columns are 1-based and count characters, whatever the
     // encoding, byte-order mark or line ends; an attribute's finding points
     // at its element.
@@ -130,8 +148,11 @@ private slots:
                    1;
         QTest::newRow("missing element points at its parent")
             << CleanFeedWith("<description>D</description>", "") << "MissingDescription" << 3 << 1;
-        QTest::newRow("parser's line and column")
-            << CleanFeedWith("<title>A</title>", "<title>A</titel>") << "SAXError" << 5 << 17;
+        // The loader points at the end tag that does not match.
+        const QByteArray broken = CleanFeedWith("<title>A</title>", "<title>A</titel>");
+        QTest::newRow("parser's line and column") << broken << "SAXError" << 5 << 15;
+        QTest::newRow("parser's line and column, CR LF")
+            << QByteArray(broken).replace("\n", "\r\n") << "SAXError" << 5 << 15;
     }
     void validate_placesFindings() {
         QFETCH(QByteArray, feed);
