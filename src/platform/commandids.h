@@ -118,3 +118,8 @@ enum ShellCommandId : int {
     ID_WINDOW_NEXT = 33101,
     ID_WINDOW_PREVIOUS = 33102,
 };
+
+// The feed validator's commands: a range of their own, after the shell's.
+enum ProblemsCommandId : int {
+    ID_TOOLS_VALIDATE_FEED = 33200,
+};
