@@ -181,7 +181,7 @@ CProblemsDock::CProblemsDock(CRSSEditDoc* doc, QWidget* parent)
 
     m_quietTimer.setSingleShot(true);
     m_quietTimer.setInterval(kQuietMs);
-    connect(&m_quietTimer, &QTimer::timeout, this, &CProblemsDock::startValidation);
+    connect(&m_quietTimer, &QTimer::timeout, this, [this] { startValidation(); });
     connect(m_list, &QTreeView::activated, this,
             [this](const QModelIndex& index) { goToFinding(index.row()); });
     connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -255,7 +255,7 @@ void CProblemsDock::documentTitleChanged() {
         // Saved or reloaded: the file as it now is, at once.
         m_dirty = true;
         if (isVisible())
-            validateNow();
+            validateNow(false);
         return;
     }
     markDirty();
@@ -274,20 +274,23 @@ void CProblemsDock::scheduleValidation() {
         m_quietTimer.start();
 }
 
-void CProblemsDock::validateNow() {
+void CProblemsDock::validateNow(bool collect) {
     m_quietTimer.stop();
-    startValidation();
+    startValidation(collect);
 }
 
-void CProblemsDock::startValidation() {
+void CProblemsDock::startValidation(bool collect) {
     if (m_running) {
         m_again = true;
         return;
     }
     // What the page holds but has not handed over yet belongs in the check.
     // The editor waits for its page meanwhile; the hints that causes are ours.
+    // A document that is not modified holds every edit already (the page
+    // marks it at the first key), and the editor would store its post again.
     m_collecting = true;
-    m_doc->StorePendingEdits();
+    if (collect && m_doc->IsModified())
+        m_doc->StorePendingEdits();
     QByteArray bytes = m_doc->GetFeed().SaveToMemory();
     m_collecting = false;
     m_dirty = false;
@@ -445,6 +448,8 @@ bool CProblemsDock::fixFinding(int row) {
     // What the page still holds goes in first, so the fix works on it and
     // the editor, shown the fixed post, loses none of it. Storing only
     // writes the current post's fields; the posts stay where they were.
+    // Keys may be typed that the page has not even reported yet: the
+    // editor is always asked, and it waits for them.
     m_collecting = true;
     m_doc->StorePendingEdits();
     m_collecting = false;

@@ -35,8 +35,10 @@ public:
     // when it is no longer modified, else an edit.
     void documentTitleChanged();
 
-    // Validates now (or as soon as the run under way ends).
-    void validateNow();
+    // Validates now (or as soon as the run under way ends). collect asks the
+    // editor first for what its page holds; right after a save the document
+    // has it all, and asking again would store the post again.
+    void validateNow(bool collect = true);
     // True while findings are awaited.
     bool isValidating() const { return m_running || m_collecting; }
     // True when the findings on show describe the document as it is.
@@ -68,7 +70,7 @@ signals:
 
 private:
     void scheduleValidation();
-    void startValidation();
+    void startValidation(bool collect = true);
     void takeReport(int run, ValidationReport report);
     void markDirty();
     void updateFixButton();
