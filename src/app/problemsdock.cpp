@@ -195,6 +195,8 @@ CProblemsDock::CProblemsDock(CRSSEditDoc* doc, QWidget* parent)
         if (visible) {
             if (m_dirty)
                 validateNow();
+            else
+                emitErrorPosts();
         } else if (isHidden()) {
             // Closed: nothing follows the feed any more, so no stale marks.
             m_quietTimer.stop();
@@ -331,6 +333,17 @@ void CProblemsDock::takeReport(int run, ValidationReport report) {
     m_model->reset();
     if (row >= 0 && static_cast<size_t>(row) < m_findings.size())
         m_list->setCurrentIndex(m_model->index(row, 0));
+    emitErrorPosts();
+    updateSummary();
+    updateFixButton();
+    if (m_again || m_dirty) {
+        m_again = false;
+        scheduleValidation();
+    }
+    emit validated();
+}
+
+void CProblemsDock::emitErrorPosts() {
     std::vector<bool> errors;
     for (const Finding& finding : m_findings) {
         if (finding.post < 0 || finding.severity() != Severity::Error)
@@ -340,13 +353,6 @@ void CProblemsDock::takeReport(int run, ValidationReport report) {
         errors[static_cast<size_t>(finding.post)] = true;
     }
     emit errorPostsChanged(errors);
-    updateSummary();
-    updateFixButton();
-    if (m_again || m_dirty) {
-        m_again = false;
-        scheduleValidation();
-    }
-    emit validated();
 }
 
 void CProblemsDock::updateSummary() {

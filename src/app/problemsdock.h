@@ -73,6 +73,8 @@ private:
     void startValidation(bool collect = true);
     void takeReport(int run, ValidationReport report);
     void markDirty();
+    // Tells the posts list which posts the findings on show put errors in.
+    void emitErrorPosts();
     void updateFixButton();
     void updateSummary();
     // Asks what the fix of finding needs; false when the user declined.

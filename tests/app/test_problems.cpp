@@ -246,6 +246,10 @@ void TestProblems::f7_listsFindingsAndMarksPosts() {
     // Closed, the pane leaves no marks behind that nobody keeps up to date.
     dock->close();
     QVERIFY(!posts->HasErrors(0));
+    // Opened again, they are back.
+    QTest::keyClick(frame->postsBar()->ListView(), Qt::Key_F7);
+    QTRY_VERIFY(dock->isVisible() && dock->isCurrent());
+    QVERIFY(posts->HasErrors(0));
 }
 
 void TestProblems::doubleClick_goesToPostAndField() {
