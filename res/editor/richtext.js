@@ -427,6 +427,13 @@
         orvan.raise(orvan.EVENT.UI_STATE_CHANGED, host, undefined, "richtext");
     }
 
+    // A selection made in the title or a field of the face changes what the
+    // edit commands can do; the post's own selection is heard in its frame.
+    function onFaceSelectionChange() {
+        const focused = document.activeElement;
+        if (focused === title || (focused && focused.localName === "input")) publish();
+    }
+
     // --- the behaviours -------------------------------------------------------------------
 
     // The title line: plain text, stored exactly as shown.
@@ -461,6 +468,9 @@
                 d.addEventListener("input", onInput, false);
             }
             doc.addEventListener("selectionchange", onSelectionChange);
+            document.addEventListener("selectionchange", onFaceSelectionChange);
+            title.addEventListener("focus", onFocusChange);
+            title.addEventListener("blur", onFocusChange);
             body.addEventListener("mousedown", onMouseDown);
             frame.addEventListener("focus", onFocusChange);
             frame.addEventListener("blur", onFocusChange);

@@ -2,11 +2,13 @@
 
 #include "app/childframe.h"
 #include "app/desktopuiservices.h"
+#include "app/inputhold.h"
 #include "app/startpage.h"
 #include "document/rsseditdoc.h"
 #include "htmlui/inserthyperlinkdialog.h"
 #include "platform/identity.h"
 #include "platform/settingsfile.h"
+#include "publishui/feedpublishing.h"
 #include "web/websitetitlecache.h"
 
 #include <QApplication>
@@ -73,6 +75,7 @@ CMainFrame::CMainFrame(DesktopUiServices* ui, QWidget* parent)
     createActions();
     createMenus();
     createToolBar();
+    createPublishing();
 
     m_readyLabel = new QLabel(u"Ready"_s, this);
     m_readyLabel->setContentsMargins(4, 0, 4, 0);
@@ -220,9 +223,10 @@ bool CMainFrame::saveModified(CRSSEditDoc* doc) {
     if (!doc)
         return true;
     // Keys typed just before the close count: when none has reached the
-    // document yet, the editor hands them over before it is asked. (A
-    // modified feed is asked about at once, so a key pressed right after the
-    // close answers the question; saving then takes every key typed.)
+    // document yet, the editor hands them over before it is asked. Keys
+    // pressed while it does (a Return meant for the question) are held and
+    // given to the question once it shows, never to the post.
+    CInputHold hold(this);
     if (!doc->IsModified())
         doc->StorePendingEdits();
     if (!doc->IsModified())
@@ -263,6 +267,8 @@ bool CMainFrame::saveDocument(CRSSEditDoc* doc, bool askForName) {
     }
     addToRecentFileList(doc->GetPathName());
     updateTitle();
+    if (!m_savingToPublish)
+        m_publishing->feedSaved(doc->GetPathName());
     return true;
 }
 
@@ -270,6 +276,8 @@ bool CMainFrame::canCloseFrame(CChildFrame* frame) {
     if (!frame)
         return true;
     if (!saveModified(frame->document()))
+        return false;
+    if (!m_publishing->askBeforeClosingFeed(frame->document()->GetPathName()))
         return false;
     frame->saveLayout();
     return true;
@@ -339,6 +347,17 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
+    }
+    switch (m_publishing->askBeforeQuitting()) {
+    case FeedPublishing::QuitAnswer::Now:
+        break;
+    case FeedPublishing::QuitAnswer::WhenDone:
+        m_quitWhenPublished = true;
+        event->ignore();
+        return;
+    case FeedPublishing::QuitAnswer::Cancel:
+        event->ignore();
+        return;
     }
     saveWindowState();
     for (CChildFrame* frame : childFrames()) {

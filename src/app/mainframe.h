@@ -18,6 +18,7 @@ class CHelpWindow;
 class CRSSEditDoc;
 class CStartPage;
 class DesktopUiServices;
+class FeedPublishing;
 class QAction;
 class QLabel;
 class QMdiArea;
@@ -75,6 +76,15 @@ public:
     void removeToolBarButton(int id);
     void resetToolBar();
 
+    // File > Publish: saves the feed when it has changes (a new feed asks for
+    // its name), asks for its settings when it has no destination yet, then
+    // uploads it.
+    void publishDocument(CChildFrame* frame);
+    // File > Publish Settings…; true when the user confirmed them.
+    bool editPublishSettings(CChildFrame* frame);
+    // The uploads of the open feeds.
+    FeedPublishing* publishing() const { return m_publishing.get(); }
+
     // Main window geometry and the toolbar and dock layout in the settings file.
     void saveWindowState();
     void restoreWindowState();
@@ -106,6 +116,9 @@ private:
     void fillWindowMenu(QMenu* menu);
     // The feed window step tabs away (1 the next, -1 the previous), round the ends.
     void activateNeighbourWindow(int step);
+
+    // --- mainframepublish.cpp ------------------------------------------------------
+    void createPublishing();
 
     // --- mainframe.cpp --------------------------------------------------------------
     CChildFrame* addChildFrame(std::unique_ptr<CRSSEditDoc> doc);
@@ -142,4 +155,9 @@ private:
     QList<QAction*> m_windowListActions;
     // Document windows in the order they were opened.
     QList<QPointer<CChildFrame>> m_frames;
+    std::unique_ptr<FeedPublishing> m_publishing;
+    // A save made for File > Publish, which publishes by itself afterwards.
+    bool m_savingToPublish = false;
+    // The user chose to quit once the uploads have ended.
+    bool m_quitWhenPublished = false;
 };

@@ -269,6 +269,10 @@ bool CMainFrame::commandStatus(int id, bool* enabled, bool* checked) {
     case ID_FILE_PRINT_PREVIEW:
         *enabled = frame != nullptr;
         return true;
+    case ID_FILE_PUBLISH:
+    case ID_FILE_PUBLISH_SETTINGS:
+        *enabled = frame && !frame->isReadOnly();
+        return true;
     case ID_WINDOW_NEXT:
     case ID_WINDOW_PREVIOUS:
         *enabled = m_mdi->subWindowList().size() > 1;
@@ -346,6 +350,12 @@ bool CMainFrame::runFrameCommand(int id) {
         return true;
     case ID_FILE_CLOSE:
         closeChildFrame(activeChildFrame());
+        return true;
+    case ID_FILE_PUBLISH:
+        publishDocument(activeChildFrame());
+        return true;
+    case ID_FILE_PUBLISH_SETTINGS:
+        editPublishSettings(activeChildFrame());
         return true;
     case ID_FILE_PRINT_SETUP: {
         if (!m_printer)

@@ -69,12 +69,15 @@ bool CRSSEditView::GetSelectionRange(int& start, int& end) const {
     return true;
 }
 
+// The selection's text and HTML are asked for: they go into the post, so
+// they must be what is selected now, not what was when the page last spoke.
 QString CRSSEditView::GetSelectionText() const {
-    return richState(u"selectionText"_s).toText();
+    return m_surface->callMethodAndWait(u"#richtext_edit"_s, u"9"_s, {}, 10000).toText();
 }
 
 QString CRSSEditView::GetSelectionFragment() const {
-    const QString html = richState(u"selectionFragment"_s).toText();
+    const QString html =
+        m_surface->callMethodAndWait(u"#richtext_edit"_s, u"10"_s, {}, 10000).toText();
     if (html.isEmpty())
         return QString();
     return TextBetween(html, u"<!--StartFragment-->"_s, u"<!--EndFragment-->"_s);

@@ -98,6 +98,10 @@ void CRSSEditView::createActions() {
     addCommand(ID_FORMAT_UNDERLINE, u"Underline"_s, u"Set underline font\nUnderline"_s, true);
     addCommand(ID_FORMAT_STRIKEOUT, u"Strikerough"_s, u"Set strikerough font\nStrikerough"_s, true);
     addCommand(ID_FORMAT_UL_LIST, u"UL List"_s, u"Set list UL\nUL List"_s);
+    addCommand(ID_INSERT_HYPERLINK, u"Hyperlink\u2026"_s, QString())
+        ->setShortcut(QKeySequence(u"Ctrl+K"_s));
+    addCommand(ID_INSERT_IMAGE, u"Image\u2026"_s, QString())
+        ->setShortcut(QKeySequence(u"Ctrl+L"_s));
     addCommand(ID_INSERT_TEST, u"Insert Test"_s, u"Insert Test\nInsert Test"_s);
     addCommand(ID_FORMAT_REMOVE_SPANS, u"Remove SPAN and styles"_s, QString());
     addCommand(ID_FORMAT_REMOVE_NBSP, u"Remove &&nbsp;"_s, QString());
@@ -120,6 +124,8 @@ bool CRSSEditView::commandStatus(int id, bool* enabled, bool* checked) const {
         const HtmlValue focused = richState(u"focused"_s);
         on = focused.toBool();
         mark = (m_nStyleFlags & c->mask) == c->mask;
+    } else if (id == ID_INSERT_HYPERLINK) {
+        on = CanEditLink();
     }
     if (enabled)
         *enabled = on;
@@ -151,6 +157,12 @@ bool CRSSEditView::handleCommand(int id) {
     switch (id) {
     case ID_FORMAT_UL_LIST:
         OnUlList();
+        return true;
+    case ID_INSERT_HYPERLINK:
+        OnInsertHyperlink();
+        return true;
+    case ID_INSERT_IMAGE:
+        OnInsertImage();
         return true;
     case ID_INSERT_TEST:
         OnInsertTest();

@@ -5,6 +5,7 @@
 #include "feed/rsspost.h"
 #include "html/htmltransforms.h"
 #include "htmlui/htmlsurface.h"
+#include "platform/commandids.h"
 
 #include <QFile>
 #include <QMessageBox>
@@ -71,6 +72,18 @@ CRSSEditView::CRSSEditView(CRSSEditDoc* doc, QWidget* parent) : QWidget(parent),
                               [this](const HtmlValue& answer) { storeTaken(answer); });
     });
     createActions();
+    // The engine would take Ctrl+K as "delete to the end of the line" and
+    // wipe the selection the link is meant for; these keys are the commands'.
+    QList<QKeySequence> taken;
+    for (const int id : {ID_INSERT_HYPERLINK, ID_INSERT_IMAGE})
+        taken += action(id)->shortcuts();
+    m_surface->setTakenKeys(taken);
+    connect(m_surface, &HtmlSurface::keyTaken, this, [this](const QKeySequence& key) {
+        for (const int id : {ID_INSERT_HYPERLINK, ID_INSERT_IMAGE}) {
+            if (action(id)->shortcuts().contains(key))
+                emit commandRequested(id);
+        }
+    });
     m_statusText = kReady;
     if (m_doc)
         m_doc->AddView(this);
@@ -278,8 +291,12 @@ void CRSSEditView::StorePost(int index, bool onlyIfChanged) {
     std::optional<CRssPost> post = m_doc->GetFeed().MakePost(shown);
     if (!post)
         return;
-    // The body as the page last handed it over, now with a fresh footer.
-    if (post->SetDescription(post->GetDescription()) && onlyIfChanged)
+    // The body as the page last handed it over, now with a fresh footer. A body
+    // that already has it is left alone: storing it again would renew the
+    // post's date and mark a feed modified that nobody changed.
+    const QString body = post->GetDescription();
+    const DescriptionFilter& filter = GetDescriptionFilter();
+    if ((filter ? filter(body, 0) : body) != body && post->SetDescription(body) && onlyIfChanged)
         m_doc->SetModifiedFlag(true);
     StoreChoice(kAuthorId);
     StoreChoice(kLinkId);
@@ -425,10 +442,16 @@ void CRSSEditView::onHtmlEvent(const HtmlEvent& event) {
         const QString id = event.id.toLower();
         if (id == "tb_strikeout"_L1)
             ToggleSpan(u"s"_s);
-        else if (id == "tb_hyperlink"_L1)
-            emit commandRequested(32780);
-        else if (id == "tb_image"_L1)
-            emit commandRequested(32781);
+        else if (id == "tb_hyperlink"_L1 || id == "tb_image"_L1)
+            // The command opens a dialog that talks with this page: it runs
+            // once the page's message that brought the click is done with.
+            QMetaObject::invokeMethod(
+                this,
+                [this, id] {
+                    emit commandRequested(id == "tb_image"_L1 ? ID_INSERT_IMAGE
+                                                              : ID_INSERT_HYPERLINK);
+                },
+                Qt::QueuedConnection);
         break;
     }
     case HTML_EDIT_VALUE_CHANGED:

@@ -121,6 +121,14 @@ public:
     void OnRemoveNbsp();
     void OnInsertTest();
     void OnUlList();
+    // Insert > Hyperlink and Insert > Image: a new link or image at the
+    // selection, or the attributes of the one at the caret.
+    void OnInsertHyperlink();
+    void OnInsertImage();
+    void InsertNewLink();
+    void EditLinkAttributes(int index);
+    void InsertNewImage();
+    void EditImageAttributes(int index);
     void OnFilePrint();
     void OnFilePrintPreview();
     // Renders the post as the printer would and hands the PDF bytes to done.
@@ -172,6 +180,11 @@ private:
     // Sends a value to a drop-down and remembers it until the page has it.
     void sendChoice(const QString& id, const QString& method, const QString& text);
     void setStatusText(const QString& text);
+    // True when the face shows a post that may be edited, once the page has
+    // caught up with the keys typed so far (so the caret's state is current).
+    bool readyToInsert();
+    // Gives the window and the post the keyboard back after a dialog.
+    void returnFromDialog();
     void cleanUp(const std::function<bool(QString&)>& transform);
     // The index of the post the page numbered serial, -1 when it is gone.
     int postOf(qint64 serial) const;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QTimer>
 
@@ -115,9 +116,21 @@ bool HtmlSurface::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_view) {
         if (event->type() == QEvent::ChildAdded)
             static_cast<QChildEvent*>(event)->child()->installEventFilter(this);
-    } else if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-               watched == m_view->focusProxy()) {
-        ++m_keysDelivered;
+    } else if ((event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+               watched->isWidgetType() && watched == m_view->focusProxy()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        if (m_takenKeys.contains(pressed)) {
+            // Accepting the override keeps the press away from the windows'
+            // shortcuts, so it arrives here and goes no further.
+            if (event->type() == QEvent::ShortcutOverride)
+                event->accept();
+            else
+                emit keyTaken(pressed);
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress)
+            ++m_keysDelivered;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -25,6 +25,8 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QKeySequence>
+#include <QList>
 #include <QSize>
 #include <QUrl>
 #include <QWidget>
@@ -104,6 +106,9 @@ public:
     // Key presses handed to the page since it was loaded (shortcuts the
     // program took are not among them).
     qint64 keysDelivered() const { return m_keysDelivered; }
+    // Keys the page never sees, whatever it would do with them: each press
+    // emits keyTaken instead, and no shortcut of a window takes it either.
+    void setTakenKeys(const QList<QKeySequence>& keys) { m_takenKeys = keys; }
     // Calls a method and waits for its answer, processing events but no user
     // input (keys typed meanwhile reach the page afterwards, in order). The
     // answer, or undefined when the page went away or timeoutMs passed.
@@ -162,6 +167,8 @@ signals:
     void loaded(bool ok);
     // A page behaviour published new state; empty name: the page's own part.
     void snapshotChanged(const QString& behaviour);
+    // A key of setTakenKeys was pressed while the page had the keyboard.
+    void keyTaken(const QKeySequence& key);
     // Every event, after handleEvent has seen it.
     void htmlEvent(const HtmlEvent& event);
 
@@ -204,4 +211,5 @@ private:
     // Bumped on every load so late answers of an old page are dropped.
     int m_generation = 0;
     qint64 m_keysDelivered = 0;
+    QList<QKeySequence> m_takenKeys;
 };

@@ -38,8 +38,9 @@ bool isImageAddress(const QString& text) {
 
 } // namespace
 
-InsertImageDialog::InsertImageDialog(const ImageInfo& info, QWidget* parent)
-    : HtmlFocusDialog(parent, Qt::WindowMaximizeButtonHint, u"edit_src"_s), m_info(info) {
+InsertImageDialog::InsertImageDialog(const ImageInfo& info, QWidget* parent, Purpose purpose)
+    : HtmlFocusDialog(parent, Qt::WindowMaximizeButtonHint, u"edit_src"_s), m_info(info),
+      m_purpose(purpose) {
     setResizable(true);
     if (m_info.src.isEmpty())
         m_info.src = suggestedSource();
@@ -66,6 +67,8 @@ int InsertImageDialog::run() {
     const auto setNumber = [this](const QString& name, int number) {
         if (number != -1)
             m_values.insert(name, HtmlValue(QString::number(number)));
+        else if (m_purpose == EditImage)
+            m_values.insert(name, HtmlValue(QString()));
     };
     setText(u"edit_src"_s, m_info.src);
     setText(u"edit_alt"_s, m_info.alt);

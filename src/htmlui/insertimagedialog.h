@@ -10,8 +10,13 @@
 class InsertImageDialog final : public HtmlFocusDialog {
     Q_OBJECT
 public:
+    // A new image starts from the page's usual border and spacing; an
+    // existing one shows what it has and gains nothing it did not have.
+    enum Purpose { NewImage, EditImage };
+
     // An empty source is replaced by the suggested one.
-    explicit InsertImageDialog(const ImageInfo& info, QWidget* parent = nullptr);
+    explicit InsertImageDialog(const ImageInfo& info, QWidget* parent = nullptr,
+                               Purpose purpose = NewImage);
 
     // Shows the page modally: ResultClose when confirmed, ResultCancel when
     // cancelled, closed or when the page is missing.
@@ -39,6 +44,7 @@ private:
     void refit();
 
     ImageInfo m_info;
+    Purpose m_purpose;
     QString m_tag;
     NamedValues m_values;
     bool m_confirmed = false;

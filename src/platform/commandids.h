@@ -119,7 +119,13 @@ enum ShellCommandId : int {
     ID_WINDOW_PREVIOUS = 33102,
 };
 
-// The feed validator's commands: a range of their own, after the shell's.
+// Publishing a feed to its web server. A range of its own, apart from the groups above.
+enum PublishCommandId : int {
+    ID_FILE_PUBLISH = 33200,
+    ID_FILE_PUBLISH_SETTINGS = 33201,
+};
+
+// The feed validator's commands: a range of their own, after publishing's.
 enum ProblemsCommandId : int {
-    ID_TOOLS_VALIDATE_FEED = 33200,
+    ID_TOOLS_VALIDATE_FEED = 33300,
 };

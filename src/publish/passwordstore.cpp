@@ -62,6 +62,10 @@ void PasswordStore::remember(const QString& key, const QString& password) {
         m_secretService = false;
 }
 
+void PasswordStore::keepForSession(const QString& key, const QString& password) {
+    m_memory.insert(key, password);
+}
+
 void PasswordStore::forget(const QString& key) {
     m_memory.remove(key);
     if (!m_secretService)

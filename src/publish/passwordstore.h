@@ -18,6 +18,8 @@ public:
     std::optional<QString> find(const QString& key);
     // In the secret store when one runs, and in memory for the rest of the run.
     void remember(const QString& key, const QString& password);
+    // In memory only, for the rest of the run: the user did not want it written down.
+    void keepForSession(const QString& key, const QString& password);
     // A password the server refused is dropped from both.
     void forget(const QString& key);
     // False once the secret store has failed to answer; the caller then says

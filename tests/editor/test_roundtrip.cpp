@@ -179,6 +179,25 @@ private slots:
         QVERIFY(saved()->GetDescription(0).startsWith(u"<p>Body 0hello</p>"_s));
     }
 
+    // After a save nothing is pending: leaving the post stores nothing, so the
+    // feed stays unmodified and the post keeps the date the file has.
+    void switchAfterSave_changesNothing() {
+        open(Posts(3));
+        caretToBodyEnd();
+        typeKeys(view(), u"word"_s);
+        pressKey(view(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!doc()->IsModified());
+        const QByteArray bytes = savedBytes();
+        // The date is written to the second: a renewed one would differ.
+        QTest::qWait(1100);
+        doc()->NotifyViews(m_frame->activeChildFrame()->postsBar(), HintSelectPost, 2);
+        QTRY_COMPARE(view()->ShownPost(), 2);
+        QTest::qWait(700);
+        QVERIFY(!doc()->IsModified());
+        QVERIFY(m_frame->runCommand(ID_FILE_SAVE));
+        QCOMPARE(savedBytes(), bytes);
+    }
+
     void quitRightAfterTyping_answeredSaveKeepsWholeWord() {
         open(Posts(2));
         m_ui->realQuestion = true;
@@ -197,6 +216,28 @@ private slots:
         m_frame->commandAction(ID_APP_EXIT)->trigger();
         QCOMPARE(m_ui->asked.size(), 1);
         QVERIFY(saved()->GetDescription(0).startsWith(u"<p>Body 0word</p>"_s));
+    }
+
+    void quitThenReturnAtOnce_returnAnswersTheQuestion() {
+        open(Posts(2));
+        m_ui->realQuestion = true;
+        caretToBodyEnd();
+        typeKeys(view(), u"word"_s);
+        // Return typed while the editor is still handing "word" over: it is
+        // meant for the question that follows, not for the post.
+        QTimer::singleShot(0, this, [] {
+            if (QWidget* focus = QApplication::focusWidget())
+                QTest::keyClick(focus, Qt::Key_Return);
+        });
+        // Should the Return be lost, the question is cancelled, so the test ends.
+        QTimer::singleShot(5000, this, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                QTest::keyClick(box, Qt::Key_Escape);
+        });
+        m_frame->commandAction(ID_APP_EXIT)->trigger();
+        QCOMPARE(m_ui->asked.size(), 1);
+        QVERIFY2(saved()->GetDescription(0).startsWith(u"<p>Body 0word</p>"_s),
+                 qPrintable(saved()->GetDescription(0)));
     }
 
     void titleTyped_storedExactlyAsShown_data() {
