@@ -16,6 +16,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 // How a worker reaches the pane: the pane clears dock when it goes, under the
@@ -327,10 +330,22 @@ void CProblemsDock::takeReport(int run, ValidationReport report) {
     m_running = false;
     m_validated = true;
     m_loaded = report.loaded;
-    // The row the user was on stays chosen when it is still there.
-    const int row = m_list->currentIndex().row();
+    // The finding the user was on stays chosen when it is still there (new
+    // findings above it move its row); after a fix, the one that took its row.
+    int row = m_list->currentIndex().row();
+    std::optional<Finding> chosen;
+    if (row >= 0 && static_cast<size_t>(row) < m_findings.size())
+        chosen = m_findings[static_cast<size_t>(row)];
     m_findings = std::move(report.findings);
     m_model->reset();
+    if (chosen) {
+        const auto same = std::find_if(m_findings.begin(), m_findings.end(), [&](const Finding& f) {
+            return f.msg == chosen->msg && f.post == chosen->post && f.field == chosen->field &&
+                   f.which == chosen->which;
+        });
+        if (same != m_findings.end())
+            row = static_cast<int>(same - m_findings.begin());
+    }
     if (row >= 0 && static_cast<size_t>(row) < m_findings.size())
         m_list->setCurrentIndex(m_model->index(row, 0));
     emitErrorPosts();
