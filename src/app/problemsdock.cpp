@@ -359,6 +359,11 @@ void CProblemsDock::takeReport(int run, ValidationReport report) {
 }
 
 void CProblemsDock::emitErrorPosts() {
+    // A check that ends after the pane was closed marks nothing.
+    if (isHidden()) {
+        emit errorPostsChanged({});
+        return;
+    }
     std::vector<bool> errors;
     for (const Finding& finding : m_findings) {
         if (finding.post < 0 || finding.severity() != Severity::Error)
