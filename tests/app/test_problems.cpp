@@ -226,8 +226,15 @@ void TestProblems::f7_listsFindingsAndMarksPosts() {
     CChildFrame* frame = open();
     QVERIFY(frame);
     QVERIFY(!frame->problemsDock());
-    CProblemsDock* dock = pressF7(frame);
+    // F7 while writing the post.
+    QWidget* input = PageInput(frame);
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(input->width() / 2, input->height() / 3));
+    QTest::qWait(200);
+    QTest::keyClick(input, Qt::Key_F7);
+    CProblemsDock* dock = frame->problemsDock();
     QVERIFY(dock);
+    QTRY_VERIFY(dock->isVisible() && dock->isCurrent());
+    QVERIFY(!frame->document()->IsModified());
     QStringList ids;
     for (const Finding& finding : dock->findings())
         ids.append(QString::fromLatin1(finding.id()));
