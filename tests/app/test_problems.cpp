@@ -107,6 +107,7 @@ private slots:
     void init();
     void cleanup();
     void f7_listsFindingsAndMarksPosts();
+    void doubleClick_goesToPostAndField_data();
     void doubleClick_goesToPostAndField();
     void fixButton_repairsOnlyItsProblem_data();
     void fixButton_repairsOnlyItsProblem();
@@ -259,13 +260,30 @@ void TestProblems::f7_listsFindingsAndMarksPosts() {
     QVERIFY(posts->HasErrors(0));
 }
 
+void TestProblems::doubleClick_goesToPostAndField_data() {
+    QTest::addColumn<QString>("id");
+    // The element of the editor's face that gets the focus; empty for the
+    // post's text, which lives in a frame of its own.
+    QTest::addColumn<QString>("focused");
+    QTest::newRow("enclosure: the text") << u"DuplicateEnclosure"_s << QString();
+    QTest::newRow("title") << u"ContainsHTML"_s << u"div_title"_s;
+}
+
 void TestProblems::doubleClick_goesToPostAndField() {
+    QFETCH(QString, id);
+    QFETCH(QString, focused);
+    // The second post's title also looks like HTML.
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(kFeed).replace("<title>Second post</title>",
+                                         "<title>Second &amp;amp; post</title>"));
+    file.close();
     CChildFrame* frame = open();
     QVERIFY(frame);
     CProblemsDock* dock = pressF7(frame);
     QVERIFY(dock);
     QCOMPARE(frame->document()->GetCurrentPost(), 0);
-    const int row = clickRow(dock, u"DuplicateEnclosure"_s);
+    const int row = clickRow(dock, id);
     QVERIFY(row >= 0);
     QTreeView* list = dock->list();
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
@@ -273,8 +291,10 @@ void TestProblems::doubleClick_goesToPostAndField() {
     QTRY_COMPARE(frame->document()->GetCurrentPost(), 1);
     QTRY_COMPARE(frame->view()->ShownPost(), 1);
     QCOMPARE(frame->postsBar()->MarkedPost(), 1);
-    // The enclosure is reached through the post's text, where the caret goes.
-    QTRY_VERIFY(frame->view()->surface()->hasFocus());
+    HtmlSurface* surface = frame->view()->surface();
+    QTRY_VERIFY(surface->hasFocus());
+    if (!focused.isEmpty())
+        QTRY_COMPARE(surface->focusedId(), focused);
     // Nothing was changed by going there.
     QVERIFY(!frame->document()->IsModified());
 }
