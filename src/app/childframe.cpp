@@ -468,6 +468,9 @@ void CChildFrame::showFixedPost(int post) {
         m_view->LoadPost(post);
     if (post >= 0 && post == m_doc->GetCurrentPost())
         m_previewBar->onNotify(nullptr, HintSelectPost, HintParam(post));
+    // The list reads its rows from the feed as it paints them: the fixed
+    // post's date shows once the rows on screen are painted again.
+    m_postsBar->ListView()->viewport()->update();
 }
 
 void CChildFrame::showPostsBar(bool show) {
