@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -32,6 +33,8 @@ namespace {
 
 // The pause after the last edit before the feed is checked again.
 constexpr int kQuietMs = 1000;
+// At most one part in this many of a pause goes to printing the feed.
+constexpr qint64 kPrintsPerPause = 5;
 
 QIcon SeverityIcon(Severity severity) {
     QStyle* style = QApplication::style();
@@ -296,7 +299,14 @@ void CProblemsDock::startValidation(bool collect) {
     m_collecting = true;
     if (collect && m_doc->IsModified())
         m_doc->StorePendingEdits();
+    QElapsedTimer printing;
+    printing.start();
     QByteArray bytes = m_doc->GetFeed().SaveToMemory();
+    // The tree is printed on the window's thread, which a feed of many
+    // megabytes holds for a noticeable moment: the pause that starts the next
+    // check grows with it, so typing is not cut into every second.
+    m_quietTimer.setInterval(
+        static_cast<int>(std::max<qint64>(kQuietMs, printing.elapsed() * kPrintsPerPause)));
     m_collecting = false;
     m_dirty = false;
     if (m_validated && bytes == m_lastBytes) {
