@@ -157,7 +157,7 @@ CProblemsDock::CProblemsDock(CRSSEditDoc* doc, QWidget* parent)
     auto* body = new QWidget(this);
     m_summary = new QLabel(body);
     m_summary->setObjectName(u"problemsSummary"_s);
-    m_fixButton = new QPushButton(u"&Fix"_s, body);
+    m_fixButton = new QPushButton(u"Fix"_s, body);
     m_fixButton->setObjectName(u"problemsFix"_s);
     m_fixButton->setEnabled(false);
     m_model = new ProblemsModel(m_doc->GetFeed(), m_findings, this);
@@ -417,7 +417,7 @@ void CProblemsDock::updateFixButton() {
     const bool fixable = row >= 0 && static_cast<size_t>(row) < m_findings.size() &&
                          m_findings[static_cast<size_t>(row)].fix != FixKind::None;
     m_fixButton->setEnabled(fixable && isCurrent());
-    m_fixButton->setText(fixable ? FixText(m_findings[static_cast<size_t>(row)].fix) : u"&Fix"_s);
+    m_fixButton->setText(fixable ? FixText(m_findings[static_cast<size_t>(row)].fix) : u"Fix"_s);
 }
 
 void CProblemsDock::goToFinding(int row) {

@@ -2,7 +2,8 @@
 // the feed as it stands, with a Fix button where the repair is certain.
 // Validation runs on a worker over the bytes a save would write, so the
 // window never waits for it; while the pane is open it follows every save,
-// and every edit once typing pauses for a second.
+// and every edit once typing pauses for a second (longer on a feed of many
+// megabytes, which takes a moment to print).
 #pragma once
 
 #include "document/documentlistener.h"
