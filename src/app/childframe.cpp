@@ -3,8 +3,10 @@
 #include "app/feedkind.h"
 #include "app/feedpropertiesdialog.h"
 #include "app/mainframe.h"
+#include "app/problemsdock.h"
 #include "document/rsseditdoc.h"
 #include "editor/rsseditview.h"
+#include "htmlui/htmlsurface.h"
 #include "platform/commandids.h"
 #include "platform/previewbarvisible.h"
 #include "platform/settingsfile.h"
@@ -12,6 +14,7 @@
 #include "postsbar/barrssitems.h"
 #include "postsbar/htmlcodeedit.h"
 #include "postsbar/htmlpreviewbar.h"
+#include "postsbar/postslistmodel.h"
 #include "postsbar/postslistview.h"
 
 #include <QApplication>
@@ -271,6 +274,7 @@ CChildFrame::~CChildFrame() {
     m_doc->SetFrameHub(nullptr);
     m_doc->SetTitleListener(nullptr);
     m_hub.setListeners({});
+    delete m_problems;
     delete m_postsBar;
     delete m_previewBar;
     delete m_view;
@@ -305,6 +309,8 @@ void CChildFrame::OnDocumentTitleChanged(const CRSSEditDoc&) {
         m_subWindow->setWindowTitle(tabTitle());
     }
     emit titleChanged();
+    if (m_problems)
+        m_problems->documentTitleChanged();
 }
 
 bool CChildFrame::previewHasFocus() const {
@@ -348,6 +354,14 @@ bool CChildFrame::routeCommand(int id) {
         return true;
     }
     switch (id) {
+    case ID_TOOLS_VALIDATE_FEED:
+        if (m_readOnly) {
+            if (m_ui)
+                m_ui->Beep();
+            return true;
+        }
+        showProblems();
+        return true;
     case ID_VIEW_RSS_POSTS:
         showPostsBar(!m_postsBar->isVisible());
         return true;
@@ -391,6 +405,10 @@ bool CChildFrame::commandStatus(int id, bool* enabled, bool* checked) {
         return true;
     }
     switch (id) {
+    case ID_TOOLS_VALIDATE_FEED:
+        // A file that is not RSS is no feed to validate.
+        *enabled = !m_readOnly;
+        return true;
     case ID_VIEW_RSS_POSTS:
         *checked = m_postsBar->isVisible();
         return true;
@@ -404,6 +422,64 @@ bool CChildFrame::commandStatus(int id, bool* enabled, bool* checked) {
     }
     *enabled = true;
     return false;
+}
+
+void CChildFrame::showProblems() {
+    if (!m_problems) {
+        m_problems = new CProblemsDock(m_doc.get(), this);
+        m_problems->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::RightDockWidgetArea);
+        addDockWidget(Qt::BottomDockWidgetArea, m_problems);
+        // Beside the preview the messages get the larger part of the width.
+        if (m_previewBar->isVisible()) {
+            splitDockWidget(m_previewBar, m_problems, Qt::Horizontal);
+            const int width = m_previewBar->width();
+            resizeDocks({m_previewBar, m_problems}, {width * 2 / 5, width * 3 / 5}, Qt::Horizontal);
+        }
+        m_hub.setListeners({m_postsBar, m_previewBar, m_problems});
+        connect(
+            m_problems, &CProblemsDock::errorPostsChanged, this,
+            [this](const std::vector<bool>& posts) { m_postsBar->Model()->SetErrorPosts(posts); });
+        connect(m_problems, &CProblemsDock::focusFieldRequested, this, &CChildFrame::focusField);
+        connect(m_problems, &CProblemsDock::postChangedByFix, this, &CChildFrame::showFixedPost);
+    }
+    const bool wasOpen = m_problems->isVisible();
+    m_problems->show();
+    m_problems->raise();
+    // Asked again for an open pane, the user wants a fresh check.
+    if (wasOpen)
+        m_problems->validateNow();
+    m_problems->list()->setFocus(Qt::OtherFocusReason);
+}
+
+void CChildFrame::focusField(const QString& field) {
+    if (m_readOnly)
+        return;
+    HtmlSurface* surface = m_view->surface();
+    if (field == "description"_L1) {
+        m_view->FocusBody();
+        return;
+    }
+    if (field == "title"_L1)
+        surface->element(u"#div_title"_s).setFocus();
+    else if (field == "link"_L1)
+        surface->element(u"#select_link input"_s).setFocus();
+    else if (field == "author"_L1)
+        surface->element(u"#select_author input"_s).setFocus();
+    else
+        return;
+    surface->setFocus(Qt::OtherFocusReason);
+}
+
+void CChildFrame::showFixedPost(int post) {
+    // Every edit was stored before the fix, so the editor can show the post
+    // afresh without losing what was typed.
+    if (post >= 0 && post == m_view->ShownPost())
+        m_view->LoadPost(post);
+    if (post >= 0 && post == m_doc->GetCurrentPost())
+        m_previewBar->onNotify(nullptr, HintSelectPost, HintParam(post));
+    // The list reads its rows from the feed as it paints them: the fixed
+    // post's date shows once the rows on screen are painted again.
+    m_postsBar->ListView()->viewport()->update();
 }
 
 void CChildFrame::showPostsBar(bool show) {

@@ -17,6 +17,7 @@ class CChildFrame;
 class CHtmlCodeEdit;
 class CHtmlPreviewBar;
 class CMainFrame;
+class CProblemsDock;
 class CRSSEditDoc;
 class CRSSEditView;
 class QLabel;
@@ -47,6 +48,10 @@ public:
     CHtmlPreviewBar* previewBar() const { return m_previewBar; }
     CRSSEditView* view() const { return m_view; }
     CFrameHub* hub() { return &m_hub; }
+    // The Problems pane, once Tools > Validate Feed opened it; else null.
+    CProblemsDock* problemsDock() const { return m_problems; }
+    // Shows the Problems pane (made on first use) and checks the feed.
+    void showProblems();
 
     // The sub-window of the main frame's MDI area this frame lives in.
     QMdiSubWindow* createSubWindow(CMainFrame* mainFrame);
@@ -95,12 +100,17 @@ private:
     bool sourceHasFocus() const;
     bool viewHandleCommand(int id);
     bool viewCommandStatus(int id, bool* enabled, bool* checked);
+    // Puts the editor's focus on a field of the current post.
+    void focusField(const QString& field);
+    // A fix changed post under the editor and the preview: they show it again.
+    void showFixedPost(int post);
 
     std::unique_ptr<CRSSEditDoc> m_doc;
     UiServices* m_ui;
     CFrameHub m_hub;
     CBarRssItems* m_postsBar = nullptr;
     CHtmlPreviewBar* m_previewBar = nullptr;
+    CProblemsDock* m_problems = nullptr;
     CRSSEditView* m_view = nullptr;
     QWidget* m_readOnlyBar = nullptr;
     QLabel* m_readOnlyText = nullptr;

@@ -269,6 +269,9 @@ QList<CommandInfo> BuildTable() {
          u"W3C RSS Validator"_s,
          u"emblem-default"_s,
          {}},
+        {ID_TOOLS_VALIDATE_FEED, u"&Validate Feed"_s,
+         u"Check the feed offline and list its problems, with fixes"_s, u"Validate Feed"_s,
+         u"dialog-warning"_s, Keys({QKeyCombination(Qt::Key_F7)})},
         {ID_HELP_WEB_SITE,
          u"&Orvan Web Site"_s,
          u"Visit the Orvan home page"_s,
@@ -374,7 +377,8 @@ QList<MenuInfo> MenuBarLayout(int menuResource) {
         {u"&Insert"_s, {ID_INSERT_HYPERLINK, ID_INSERT_IMAGE, 0, ID_INSERT_TEST}},
         {u"&View"_s, viewItems},
         {u"&Tools"_s,
-         {ID_TOOLS_COPY_RSS_FEED, ID_TOOLS_OPEN_BACKUP_FOLDER, 0, ID_HELP_W3C_VALIDATOR}},
+         {ID_TOOLS_COPY_RSS_FEED, ID_TOOLS_OPEN_BACKUP_FOLDER, 0, ID_TOOLS_VALIDATE_FEED,
+          ID_HELP_W3C_VALIDATOR}},
         // Document windows are always maximised tabs: nothing to cascade or tile.
         // The open feeds follow the two items, listed when the menu opens.
         {u"&Window"_s, {ID_WINDOW_NEXT, ID_WINDOW_PREVIOUS}},

@@ -125,7 +125,12 @@ enum PublishCommandId : int {
     ID_FILE_PUBLISH_SETTINGS = 33201,
 };
 
+// The feed validator's commands: a range of their own, after publishing's.
+enum ProblemsCommandId : int {
+    ID_TOOLS_VALIDATE_FEED = 33300,
+};
+
 // Properties of the feed and its posts beyond the editor's four fields.
 enum PropertiesCommandId : int {
-    ID_FEED_PROPERTIES = 33300,
+    ID_FEED_PROPERTIES = 33400,
 };

@@ -4,7 +4,9 @@
 #include "feed/rssfeed.h"
 #include "rowicons.h"
 
+#include <QApplication>
 #include <QPixmap>
+#include <QStyle>
 
 using namespace Qt::StringLiterals;
 
@@ -21,6 +23,13 @@ const QIcon& BlankIcon() {
     }();
     return icon;
 }
+
+// The desktop theme's error sign, the style's when the theme has none.
+const QIcon& ErrorIcon() {
+    static const QIcon icon = QIcon::fromTheme(
+        u"dialog-error"_s, QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical));
+    return icon;
+}
 } // namespace
 
 PostsListModel::PostsListModel(CRssFeed* feed, const PostListOrder* order, QObject* parent)
@@ -35,6 +44,15 @@ void PostsListModel::Refill() {
 void PostsListModel::RefreshRow(int row) {
     if (row >= 0 && row < m_rows)
         emit dataChanged(index(row, 0), index(row, 1));
+}
+
+void PostsListModel::SetErrorPosts(std::vector<bool> posts) {
+    if (posts == m_errorPosts)
+        return;
+    m_errorPosts = std::move(posts);
+    // Only the icons change; the rows on screen are asked again, no more.
+    if (m_rows > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, 0), {Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 int PostsListModel::PostOfRow(int row) const {
@@ -82,11 +100,16 @@ QVariant PostsListModel::data(const QModelIndex& index, int role) const {
         return index.column() == 0 ? m_feed->GetTitle(post) : m_feed->GetPubDate(post);
     case Qt::DecorationRole:
         if (index.column() == 0) {
+            if (HasErrors(post))
+                return ErrorIcon();
             const QIcon icon = RowIconForLink(m_feed->GetLink(post));
             return icon.isNull() ? BlankIcon() : icon;
         }
         return QVariant();
     case Qt::ToolTipRole:
+        if (HasErrors(post))
+            return u"<p><b>This post has errors: see Problems.</b></p>"_s +
+                   ToolTipText(*m_feed, post);
         return ToolTipText(*m_feed, post);
     default:
         return QVariant();

@@ -4,6 +4,8 @@
 
 #include <QAbstractTableModel>
 
+#include <vector>
+
 class CRssFeed;
 class PostListOrder;
 
@@ -17,6 +19,13 @@ public:
     void Refill();
     // One row's texts or icon changed.
     void RefreshRow(int row);
+    // Posts the validator found errors in, by post index (shorter than the
+    // feed: the rest have none); their rows show an error sign.
+    void SetErrorPosts(std::vector<bool> posts);
+    bool HasErrors(int post) const {
+        return post >= 0 && static_cast<size_t>(post) < m_errorPosts.size() &&
+               m_errorPosts[static_cast<size_t>(post)];
+    }
     // Post index shown in a row, or -1 for a row past the feed's end.
     int PostOfRow(int row) const;
 
@@ -38,4 +47,5 @@ private:
     CRssFeed* m_feed;
     const PostListOrder* m_order;
     int m_rows = 0;
+    std::vector<bool> m_errorPosts;
 };

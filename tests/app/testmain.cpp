@@ -13,6 +13,7 @@
 int RunAppTests(int argc, char** argv);
 int RunStartPageTests(int argc, char** argv);
 int RunShellTests(int argc, char** argv);
+int RunProblemsTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     QTemporaryDir home;
@@ -29,5 +30,6 @@ int main(int argc, char** argv) {
     int failures = RunStartPageTests(argc, argv);
     failures += RunAppTests(argc, argv);
     failures += RunShellTests(argc, argv);
+    failures += RunProblemsTests(argc, argv);
     return failures;
 }

@@ -1,0 +1,512 @@
+#include "app/problemsdock.h"
+
+#include "document/rsseditdoc.h"
+#include "feed/rssfeed.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMutex>
+#include <QPushButton>
+#include <QStyle>
+#include <QThreadPool>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+// How a worker reaches the pane: the pane clears dock when it goes, under the
+// lock, so a result is either posted to a living pane or dropped.
+struct ProblemsChannel {
+    QMutex mutex;
+    CProblemsDock* dock = nullptr;
+};
+
+namespace {
+
+// The pause after the last edit before the feed is checked again.
+constexpr int kQuietMs = 1000;
+// At most one part in this many of a pause goes to printing the feed.
+constexpr qint64 kPrintsPerPause = 5;
+
+QIcon SeverityIcon(Severity severity) {
+    QStyle* style = QApplication::style();
+    switch (severity) {
+    case Severity::Error: {
+        static const QIcon icon =
+            QIcon::fromTheme(u"dialog-error"_s, style->standardIcon(QStyle::SP_MessageBoxCritical));
+        return icon;
+    }
+    case Severity::Warning: {
+        static const QIcon icon = QIcon::fromTheme(
+            u"dialog-warning"_s, style->standardIcon(QStyle::SP_MessageBoxWarning));
+        return icon;
+    }
+    case Severity::Info:
+        break;
+    }
+    static const QIcon icon = QIcon::fromTheme(
+        u"dialog-information"_s, style->standardIcon(QStyle::SP_MessageBoxInformation));
+    return icon;
+}
+
+QString SeverityName(Severity severity) {
+    switch (severity) {
+    case Severity::Error:
+        return u"Error"_s;
+    case Severity::Warning:
+        return u"Warning"_s;
+    case Severity::Info:
+        break;
+    }
+    return u"Note"_s;
+}
+
+// The enclosures of a post, as the user tells them apart: address, type, length.
+QStringList EnclosureTexts(const CRssFeed& feed, int post) {
+    QStringList texts;
+    const pugi::xml_node item = feed.GetItemNode(post);
+    for (pugi::xml_node node = item.child("enclosure"); node;
+         node = node.next_sibling("enclosure")) {
+        QString text = QString::fromUtf8(node.attribute("url").value());
+        const QString type = QString::fromUtf8(node.attribute("type").value());
+        const QString length = QString::fromUtf8(node.attribute("length").value());
+        if (!type.isEmpty() || !length.isEmpty())
+            text += u" (%1, %2 bytes)"_s.arg(type, length);
+        texts.append(u"%1. %2"_s.arg(texts.size() + 1).arg(text));
+    }
+    return texts;
+}
+
+} // namespace
+
+// The findings as rows: message with its severity's icon, the post's title,
+// the line, and the fix on offer.
+class ProblemsModel final : public QAbstractTableModel {
+public:
+    ProblemsModel(const CRssFeed& feed, const std::vector<Finding>& findings, QObject* parent)
+        : QAbstractTableModel(parent), m_feed(feed), m_findings(findings) {}
+
+    void reset() {
+        beginResetModel();
+        endResetModel();
+    }
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : static_cast<int>(m_findings.size());
+    }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : 4;
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || static_cast<size_t>(index.row()) >= m_findings.size())
+            return QVariant();
+        const Finding& finding = m_findings[static_cast<size_t>(index.row())];
+        switch (role) {
+        case Qt::DisplayRole:
+            switch (index.column()) {
+            case 0:
+                return finding.message;
+            case 1:
+                // The findings may be a moment older than the posts list.
+                if (finding.post < 0)
+                    return u"(channel)"_s;
+                return finding.post < m_feed.GetPostCount() ? m_feed.GetTitleLine(finding.post)
+                                                            : QString();
+            case 2:
+                return finding.line;
+            default:
+                return CProblemsDock::FixText(finding.fix);
+            }
+        case Qt::DecorationRole:
+            return index.column() == 0 ? SeverityIcon(finding.severity()) : QVariant();
+        case Qt::ToolTipRole:
+            return u"%1 %2 (line %3, column %4): %5"_s
+                .arg(SeverityName(finding.severity()), QString::fromLatin1(finding.id()))
+                .arg(finding.line)
+                .arg(finding.column)
+                .arg(finding.message);
+        default:
+            return QVariant();
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return QVariant();
+        static const char* const titles[] = {"Problem", "Post", "Line", "Fix"};
+        return section >= 0 && section < 4 ? QString::fromLatin1(titles[section]) : QVariant();
+    }
+
+private:
+    const CRssFeed& m_feed;
+    const std::vector<Finding>& m_findings;
+};
+
+CProblemsDock::CProblemsDock(CRSSEditDoc* doc, QWidget* parent)
+    : QDockWidget(u"Problems"_s, parent), m_doc(doc),
+      m_channel(std::make_shared<ProblemsChannel>()) {
+    setObjectName(u"problemsDock"_s);
+    m_channel->dock = this;
+
+    auto* body = new QWidget(this);
+    m_summary = new QLabel(body);
+    m_summary->setObjectName(u"problemsSummary"_s);
+    m_fixButton = new QPushButton(u"Fix"_s, body);
+    m_fixButton->setObjectName(u"problemsFix"_s);
+    m_fixButton->setEnabled(false);
+    m_model = new ProblemsModel(m_doc->GetFeed(), m_findings, this);
+    m_list = new QTreeView(body);
+    m_list->setObjectName(u"problemsList"_s);
+    m_list->setModel(m_model);
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_list->header()->resizeSection(1, 120);
+    m_list->header()->resizeSection(2, 50);
+    m_list->header()->resizeSection(3, 150);
+    m_list->header()->setMinimumSectionSize(40);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_summary, 1);
+    top->addWidget(m_fixButton);
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(top);
+    layout->addWidget(m_list, 1);
+    setWidget(body);
+
+    m_quietTimer.setSingleShot(true);
+    m_quietTimer.setInterval(kQuietMs);
+    connect(&m_quietTimer, &QTimer::timeout, this, [this] { startValidation(); });
+    connect(m_list, &QTreeView::activated, this,
+            [this](const QModelIndex& index) { goToFinding(index.row()); });
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &CProblemsDock::updateFixButton);
+    connect(m_fixButton, &QPushButton::clicked, this, [this] {
+        const QModelIndex current = m_list->currentIndex();
+        if (current.isValid())
+            fixFinding(current.row());
+    });
+    connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible) {
+            if (m_dirty)
+                validateNow();
+            else
+                emitErrorPosts();
+        } else if (isHidden()) {
+            // Closed: nothing follows the feed any more, so no stale marks.
+            m_quietTimer.stop();
+            emit errorPostsChanged({});
+        }
+    });
+    updateSummary();
+}
+
+CProblemsDock::~CProblemsDock() {
+    QMutexLocker lock(&m_channel->mutex);
+    m_channel->dock = nullptr;
+}
+
+QString CProblemsDock::FixText(FixKind kind) {
+    switch (kind) {
+    case FixKind::None:
+        break;
+    case FixKind::AddGuid:
+        return u"Add a guid"_s;
+    case FixKind::RewriteDate:
+        return u"Rewrite the date"_s;
+    case FixKind::AddSelfLink:
+        return u"Add the feed's address…"_s;
+    case FixKind::FillDescription:
+        return u"Fill in the description…"_s;
+    case FixKind::AbsoluteLinks:
+        return u"Make the links absolute"_s;
+    case FixKind::MoveItems:
+        return u"Move the items last"_s;
+    case FixKind::RemoveDuplicateEnclosure:
+        return u"Remove an enclosure…"_s;
+    }
+    return QString();
+}
+
+void CProblemsDock::onNotify(DocumentListener* sender, DocHint hint, const HintParam& param) {
+    (void)sender;
+    (void)param;
+    switch (hint) {
+    case HintSetDescription:
+    case HintTitleChanged:
+    case HintLinkOrAuthorChanged:
+    case HintPostsInserted:
+    case HintPostDeleted:
+    case HintFeedLoaded:
+        markDirty();
+        break;
+    default:
+        break;
+    }
+}
+
+void CProblemsDock::documentTitleChanged() {
+    if (m_collecting || m_fixing)
+        return;
+    if (!m_doc->IsModified()) {
+        // Saved or reloaded: the file as it now is, at once.
+        m_dirty = true;
+        if (isVisible())
+            validateNow(false);
+        return;
+    }
+    markDirty();
+}
+
+void CProblemsDock::markDirty() {
+    if (m_collecting || m_fixing)
+        return;
+    m_dirty = true;
+    updateFixButton();
+    scheduleValidation();
+}
+
+void CProblemsDock::scheduleValidation() {
+    if (isVisible())
+        m_quietTimer.start();
+}
+
+void CProblemsDock::validateNow(bool collect) {
+    m_quietTimer.stop();
+    startValidation(collect);
+}
+
+void CProblemsDock::startValidation(bool collect) {
+    if (m_running) {
+        m_again = true;
+        return;
+    }
+    // What the page holds but has not handed over yet belongs in the check.
+    // The editor waits for its page meanwhile; the hints that causes are ours.
+    // A document that is not modified holds every edit already (the page
+    // marks it at the first key), and the editor would store its post again.
+    m_collecting = true;
+    if (collect && m_doc->IsModified())
+        m_doc->StorePendingEdits();
+    QElapsedTimer printing;
+    printing.start();
+    QByteArray bytes = m_doc->GetFeed().SaveToMemory();
+    // The tree is printed on the window's thread, which a feed of many
+    // megabytes holds for a noticeable moment: the pause that starts the next
+    // check grows with it, so typing is not cut into every second.
+    m_quietTimer.setInterval(
+        static_cast<int>(std::max<qint64>(kQuietMs, printing.elapsed() * kPrintsPerPause)));
+    m_collecting = false;
+    m_dirty = false;
+    if (m_validated && bytes == m_lastBytes) {
+        updateFixButton();
+        updateSummary();
+        return;
+    }
+    m_lastBytes = bytes;
+    m_running = true;
+    const int run = ++m_run;
+    updateSummary();
+    updateFixButton();
+    std::shared_ptr<ProblemsChannel> channel = m_channel;
+    QThreadPool::globalInstance()->start([channel, bytes = std::move(bytes), run] {
+        ValidationReport report = ValidateFeedBytes(bytes);
+        QMutexLocker lock(&channel->mutex);
+        if (CProblemsDock* dock = channel->dock) {
+            QMetaObject::invokeMethod(
+                dock,
+                [dock, run, report = std::move(report)]() mutable {
+                    dock->takeReport(run, std::move(report));
+                },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
+void CProblemsDock::takeReport(int run, ValidationReport report) {
+    if (run != m_run)
+        return;
+    m_running = false;
+    m_validated = true;
+    m_loaded = report.loaded;
+    // The finding the user was on stays chosen when it is still there (new
+    // findings above it move its row); after a fix, the one that took its row.
+    int row = m_list->currentIndex().row();
+    std::optional<Finding> chosen;
+    if (row >= 0 && static_cast<size_t>(row) < m_findings.size())
+        chosen = m_findings[static_cast<size_t>(row)];
+    m_findings = std::move(report.findings);
+    m_model->reset();
+    if (chosen) {
+        const auto same = std::find_if(m_findings.begin(), m_findings.end(), [&](const Finding& f) {
+            return f.msg == chosen->msg && f.post == chosen->post && f.field == chosen->field &&
+                   f.which == chosen->which;
+        });
+        if (same != m_findings.end())
+            row = static_cast<int>(same - m_findings.begin());
+    }
+    if (row >= 0 && static_cast<size_t>(row) < m_findings.size())
+        m_list->setCurrentIndex(m_model->index(row, 0));
+    emitErrorPosts();
+    updateSummary();
+    updateFixButton();
+    if (m_again || m_dirty) {
+        m_again = false;
+        scheduleValidation();
+    }
+    emit validated();
+}
+
+void CProblemsDock::emitErrorPosts() {
+    // A check that ends after the pane was closed marks nothing.
+    if (isHidden()) {
+        emit errorPostsChanged({});
+        return;
+    }
+    std::vector<bool> errors;
+    for (const Finding& finding : m_findings) {
+        if (finding.post < 0 || finding.severity() != Severity::Error)
+            continue;
+        if (errors.size() <= static_cast<size_t>(finding.post))
+            errors.resize(static_cast<size_t>(finding.post) + 1);
+        errors[static_cast<size_t>(finding.post)] = true;
+    }
+    emit errorPostsChanged(errors);
+}
+
+void CProblemsDock::updateSummary() {
+    if (m_running || !m_validated) {
+        m_summary->setText(u"Checking the feed…"_s);
+        return;
+    }
+    if (!m_loaded) {
+        m_summary->setText(u"The feed does not load."_s);
+        return;
+    }
+    int counts[3] = {0, 0, 0};
+    for (const Finding& finding : m_findings)
+        ++counts[static_cast<int>(finding.severity())];
+    if (m_findings.empty()) {
+        m_summary->setText(u"No problems found."_s);
+        return;
+    }
+    QStringList parts;
+    const auto add = [&parts](int count, const QString& one, const QString& many) {
+        if (count > 0)
+            parts.append(u"%1 %2"_s.arg(count).arg(count == 1 ? one : many));
+    };
+    add(counts[0], u"error"_s, u"errors"_s);
+    add(counts[1], u"warning"_s, u"warnings"_s);
+    add(counts[2], u"note"_s, u"notes"_s);
+    m_summary->setText(parts.join(u", "_s) + (m_dirty ? u" (checking again soon)"_s : QString()));
+}
+
+void CProblemsDock::updateFixButton() {
+    const int row = m_list->currentIndex().row();
+    const bool fixable = row >= 0 && static_cast<size_t>(row) < m_findings.size() &&
+                         m_findings[static_cast<size_t>(row)].fix != FixKind::None;
+    m_fixButton->setEnabled(fixable && isCurrent());
+    m_fixButton->setText(fixable ? FixText(m_findings[static_cast<size_t>(row)].fix) : u"Fix"_s);
+}
+
+void CProblemsDock::goToFinding(int row) {
+    if (row < 0 || static_cast<size_t>(row) >= m_findings.size())
+        return;
+    const Finding finding = m_findings[static_cast<size_t>(row)];
+    if (finding.post < 0 || finding.post >= m_doc->GetPostCount())
+        return;
+    if (finding.post != m_doc->GetCurrentPost())
+        m_doc->NotifyViews(this, HintSelectPost, finding.post);
+    // What the editor shows of a post; the rest is reached through the post.
+    const QString field = finding.field.section(u'/', 0, 0).section(u'@', 0, 0);
+    if (field == "title"_L1 || field == "link"_L1)
+        emit focusFieldRequested(field);
+    else if (field == "author"_L1 || field == "dc:creator"_L1)
+        emit focusFieldRequested(u"author"_s);
+    else
+        emit focusFieldRequested(u"description"_s);
+}
+
+bool CProblemsDock::askFixInput(const Finding& finding, FixInput& input) {
+    bool ok = false;
+    switch (finding.fix) {
+    case FixKind::AddSelfLink: {
+        const QString url = QInputDialog::getText(
+            this, u"Feed Address"_s,
+            u"The address the feed is published at (it becomes its atom:link rel=\"self\"):"_s,
+            QLineEdit::Normal, QString(), &ok);
+        input.url = url.trimmed();
+        return ok && !input.url.isEmpty();
+    }
+    case FixKind::FillDescription: {
+        const QString text = QInputDialog::getText(this, u"Channel Description"_s,
+                                                   u"A sentence or two about the feed:"_s,
+                                                   QLineEdit::Normal, QString(), &ok);
+        input.text = text.trimmed();
+        return ok && !input.text.isEmpty();
+    }
+    case FixKind::RemoveDuplicateEnclosure: {
+        const QStringList texts = EnclosureTexts(m_doc->GetFeed(), finding.post);
+        if (texts.size() < 2)
+            return false;
+        const QString chosen = QInputDialog::getItem(
+            this, u"Remove Enclosure"_s, u"A post carries one enclosure. Remove this one:"_s, texts,
+            std::clamp(finding.which, 0, static_cast<int>(texts.size()) - 1), false, &ok);
+        input.which = static_cast<int>(texts.indexOf(chosen));
+        return ok && input.which >= 0;
+    }
+    default:
+        return true;
+    }
+}
+
+bool CProblemsDock::fixFinding(int row) {
+    if (row < 0 || static_cast<size_t>(row) >= m_findings.size() ||
+        m_findings[static_cast<size_t>(row)].fix == FixKind::None)
+        return false;
+    // The fix acts on the post the finding names: only while no post was
+    // added, removed or edited since the check.
+    if (!isCurrent()) {
+        validateNow();
+        return false;
+    }
+    // What the page still holds goes in first, so the fix works on it and
+    // the editor, shown the fixed post, loses none of it. Storing only
+    // writes the current post's fields; the posts stay where they were.
+    // Keys may be typed that the page has not even reported yet: the
+    // editor is always asked, and it waits for them.
+    m_collecting = true;
+    m_doc->StorePendingEdits();
+    m_collecting = false;
+    const Finding finding = m_findings[static_cast<size_t>(row)];
+    FixInput input;
+    if (!askFixInput(finding, input))
+        return false;
+    m_fixing = true;
+    const bool fixed = ApplyFix(m_doc->GetFeed(), finding, input);
+    if (fixed) {
+        m_doc->SetModifiedFlag(true);
+        // The list shows the post's title and date; the editor and the
+        // preview show its body.
+        if (finding.post >= 0)
+            m_doc->NotifyViews(this, HintTitleChanged, finding.post);
+        emit postChangedByFix(finding.post);
+    }
+    m_fixing = false;
+    if (!fixed)
+        QApplication::beep();
+    m_dirty = true;
+    validateNow();
+    return fixed;
+}

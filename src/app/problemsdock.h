@@ -1,0 +1,105 @@
+// The Problems pane of a document window: what the offline validator finds in
+// the feed as it stands, with a Fix button where the repair is certain.
+// Validation runs on a worker over the bytes a save would write, so the
+// window never waits for it; while the pane is open it follows every save,
+// and every edit once typing pauses for a second (longer on a feed of many
+// megabytes, which takes a moment to print).
+#pragma once
+
+#include "document/documentlistener.h"
+#include "validate/feedfixes.h"
+#include "validate/feedvalidator.h"
+
+#include <QByteArray>
+#include <QDockWidget>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+class CRSSEditDoc;
+class QLabel;
+class QPushButton;
+class QTreeView;
+class ProblemsModel;
+struct ProblemsChannel;
+
+class CProblemsDock final : public QDockWidget, public DocumentListener {
+    Q_OBJECT
+public:
+    // The document is not owned and must outlive the pane.
+    explicit CProblemsDock(CRSSEditDoc* doc, QWidget* parent = nullptr);
+    ~CProblemsDock() override;
+
+    void onNotify(DocumentListener* sender, DocHint hint, const HintParam& param) override;
+    // The document's modified flag or path changed: a save (or a reload)
+    // when it is no longer modified, else an edit.
+    void documentTitleChanged();
+
+    // Validates now (or as soon as the run under way ends). collect asks the
+    // editor first for what its page holds; right after a save the document
+    // has it all, and asking again would store the post again.
+    void validateNow(bool collect = true);
+    // True while findings are awaited.
+    bool isValidating() const { return m_running || m_collecting; }
+    // True when the findings on show describe the document as it is.
+    bool isCurrent() const { return m_validated && !m_dirty && !m_running; }
+    const std::vector<Finding>& findings() const { return m_findings; }
+    QTreeView* list() const { return m_list; }
+    QPushButton* fixButton() const { return m_fixButton; }
+    QLabel* summary() const { return m_summary; }
+
+    // Goes to where finding row points: its post, then its field.
+    void goToFinding(int row);
+    // Applies the fix of finding row, asking for what it needs; false when
+    // nothing was changed.
+    bool fixFinding(int row);
+
+    // The menu text of a fix, empty for none.
+    static QString FixText(FixKind kind);
+
+signals:
+    // Per post index, whether the post has errors; empty when nothing is known.
+    void errorPostsChanged(const std::vector<bool>& posts);
+    // The editor should show field ("title", "link", "author", "description")
+    // of the current post.
+    void focusFieldRequested(const QString& field);
+    // A fix changed post (-1: the channel) under the views; they show it again.
+    void postChangedByFix(int post);
+    // Runs in tests: findings arrived and are shown.
+    void validated();
+
+private:
+    void scheduleValidation();
+    void startValidation(bool collect = true);
+    void takeReport(int run, ValidationReport report);
+    void markDirty();
+    // Tells the posts list which posts the findings on show put errors in.
+    void emitErrorPosts();
+    void updateFixButton();
+    void updateSummary();
+    // Asks what the fix of finding needs; false when the user declined.
+    bool askFixInput(const Finding& finding, FixInput& input);
+
+    CRSSEditDoc* m_doc;
+    ProblemsModel* m_model;
+    QTreeView* m_list;
+    QLabel* m_summary;
+    QPushButton* m_fixButton;
+    QTimer m_quietTimer;
+
+    std::vector<Finding> m_findings;
+    bool m_loaded = true;
+    // A run's bytes, to leave out a second run over the same ones.
+    QByteArray m_lastBytes;
+    std::shared_ptr<ProblemsChannel> m_channel;
+    int m_run = 0;
+    bool m_running = false;
+    bool m_again = false;
+    bool m_validated = false;
+    bool m_dirty = true;
+    // Set while the pane itself asks the editor for its edits or fixes the
+    // feed: the hints that causes are its own.
+    bool m_collecting = false;
+    bool m_fixing = false;
+};
