@@ -14,7 +14,7 @@ CategoryTable::CategoryTable(const QString& firstHeader, const QString& secondHe
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::AllEditTriggers);
     setTabKeyNavigation(false);
-    setMinimumHeight(90);
+    setMinimumHeight(72);
     connect(this, &QTableWidget::itemChanged, this, [this] {
         if (m_filling)
             return;

@@ -106,10 +106,11 @@ PostPropertiesPane::PostPropertiesPane(CRSSEditDoc* doc, DocumentListener* sende
     m_body->setWidget(content);
     m_body->setWidgetResizable(true);
     m_body->setFrameShape(QFrame::NoFrame);
-    // The columns narrow with the window; only a very short window scrolls.
+    // The columns narrow with the window rather than scroll sideways.
     m_body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_body->setMinimumHeight(200);
-    m_body->setMaximumHeight(340);
+    // Tall enough for the enclosure and podcast columns; the face keeps the rest.
+    m_body->setMinimumHeight(160);
+    m_body->setMaximumHeight(270);
     layout->addWidget(m_body);
 
     const bool open = ReadProfileNumber(SettingsIniPath(), kSection, kOpenKey, 0) != 0;
