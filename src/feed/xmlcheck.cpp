@@ -3,25 +3,11 @@
 #include "xmlchars.h"
 #include "xmlchecker.h"
 
-#include <array>
 #include <cstring>
 
 using namespace xmlchars;
 
 namespace {
-
-// Bit 1: may start a name; bit 2: may stand in a name. ASCII only: bytes of
-// multi-byte characters have neither bit and take the slow way.
-constexpr auto kNameTable = [] {
-    std::array<unsigned char, 256> table{};
-    for (int c = 0; c < 128; ++c) {
-        const bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
-        const bool inner = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
-        table[static_cast<size_t>(c)] =
-            static_cast<unsigned char>((start ? 1 : 0) | (inner ? 2 : 0));
-    }
-    return table;
-}();
 
 bool IsPredefinedEntity(std::string_view name) {
     return name == "lt" || name == "gt" || name == "amp" || name == "apos" || name == "quot";
@@ -94,9 +80,9 @@ bool XmlChecker::RequireSpace(const char* where) {
 XmlChecker::Ptr XmlChecker::ParseName(const char* what, bool nmtoken) {
     const Ptr start = p;
     // ASCII names, nearly all of them, in a tight loop.
-    if (kNameTable[*p] & (nmtoken ? 2u : 1u)) {
+    if (kXmlNameTable[*p] & (nmtoken ? 2u : 1u)) {
         ++p;
-        while (kNameTable[*p] & 2u)
+        while (kXmlNameTable[*p] & 2u)
             ++p;
         if (*p < 0x80)
             return p;
@@ -105,7 +91,7 @@ XmlChecker::Ptr XmlChecker::ParseName(const char* what, bool nmtoken) {
         const unsigned c = *p;
         const bool first = p == start && !nmtoken;
         if (c < 0x80) {
-            const unsigned bits = kNameTable[c];
+            const unsigned bits = kXmlNameTable[c];
             if (!(bits & (first ? 1u : 2u)))
                 break;
             ++p;

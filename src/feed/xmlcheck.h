@@ -12,8 +12,8 @@
 #include <vector>
 
 // Bytes that must follow the text, readable, the first of them 0: the pass
-// reads sixteen bytes at a time.
-constexpr size_t kXmlCheckPadding = 16;
+// reads sixteen bytes at a time, some of them a few bytes ahead.
+constexpr size_t kXmlCheckPadding = 32;
 
 // No real feed nests elements anywhere near this deep; a file that does would
 // only serve to exhaust the memory and stack of whatever reads it next.

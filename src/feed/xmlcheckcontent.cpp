@@ -48,36 +48,79 @@ inline int PredefinedReference(const unsigned char* p) {
 #endif
 }
 
+// Whether a[0, n) and b[0, n) hold the same bytes; both may be read up to
+// eight bytes further. Element names are short, and a library call would
+// cost more than comparing them.
+inline bool SameBytes(const unsigned char* a, const unsigned char* b, size_t n) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    size_t i = 0;
+    uint64_t x = 0;
+    uint64_t y = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        if (x != y)
+            return false;
+    }
+    if (i == n)
+        return true;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    return ((x ^ y) & (~uint64_t{0} >> (64 - 8 * (n - i)))) == 0;
+#else
+    return std::memcmp(a, b, n) == 0;
+#endif
+}
+
 // The first byte at or after p that text cannot simply pass over: '<', ']',
-// a CR, a control character other than tab and LF (the closing 0 included),
-// a byte of a multi-byte character, or an '&' that does not start a
-// reference to a predefined entity.
+// a control character (tab, LF and CR included, the closing 0 too), a byte
+// of a multi-byte character, or an '&' that does not start a reference to a
+// predefined entity.
 inline const unsigned char* ScanText(const unsigned char* p) {
 #ifdef __SSE2__
     const __m128i lt = _mm_set1_epi8('<');
     const __m128i amp = _mm_set1_epi8('&');
     const __m128i bracket = _mm_set1_epi8(']');
     const __m128i blank = _mm_set1_epi8(' ');
-    const __m128i tab = _mm_set1_epi8('\t');
-    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i ell = _mm_set1_epi8('l');
+    const __m128i gee = _mm_set1_epi8('g');
+    const __m128i tee = _mm_set1_epi8('t');
+    const __m128i semicolon = _mm_set1_epi8(';');
     for (;;) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        // Signed: bytes of multi-byte characters count as below the blank.
-        const __m128i low = _mm_cmplt_epi8(x, blank);
-        const __m128i allowedLow = _mm_or_si128(_mm_cmpeq_epi8(x, tab), _mm_cmpeq_epi8(x, lf));
+        // Signed: bytes of multi-byte characters count as below the blank,
+        // with control characters, tab and LF. Tabs and line breaks inside
+        // text are few enough to be passed over by the caller.
+        const __m128i isAmp = _mm_cmpeq_epi8(x, amp);
         const __m128i special =
-            _mm_or_si128(_mm_andnot_si128(allowedLow, low),
+            _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(x, blank), isAmp),
                          _mm_or_si128(_mm_cmpeq_epi8(x, lt), _mm_cmpeq_epi8(x, bracket)));
-        unsigned stop = static_cast<unsigned>(_mm_movemask_epi8(special));
-        unsigned amps = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, amp)));
-        // Only the references before the first other stop matter now.
-        if (stop)
-            amps &= (1u << __builtin_ctz(stop)) - 1u;
-        while (amps) {
-            const unsigned k = static_cast<unsigned>(__builtin_ctz(amps));
-            if (!PredefinedReference(p + k))
-                return p + k;
-            amps &= amps - 1;
+        const unsigned any = static_cast<unsigned>(_mm_movemask_epi8(special));
+        if (!any) {
+            p += 16;
+            continue;
+        }
+        unsigned amps = static_cast<unsigned>(_mm_movemask_epi8(isAmp));
+        const unsigned stop = any & ~amps;
+        if (amps) {
+            // Only the references before the first other stop matter now.
+            if (stop)
+                amps &= (1u << __builtin_ctz(stop)) - 1u;
+            // "&lt;" and "&gt;", most references in escaped HTML, are told
+            // apart for the whole block at once.
+            const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+            const __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+            const __m128i x3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3));
+            const __m128i angle = _mm_and_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(x1, ell), _mm_cmpeq_epi8(x1, gee)),
+                _mm_and_si128(_mm_cmpeq_epi8(x2, tee), _mm_cmpeq_epi8(x3, semicolon)));
+            amps &= ~static_cast<unsigned>(_mm_movemask_epi8(angle));
+            while (amps) {
+                const unsigned k = static_cast<unsigned>(__builtin_ctz(amps));
+                if (!PredefinedReference(p + k))
+                    return p + k;
+                amps &= amps - 1;
+            }
         }
         if (stop)
             return p + __builtin_ctz(stop);
@@ -88,10 +131,33 @@ inline const unsigned char* ScanText(const unsigned char* p) {
         const unsigned char c = *p;
         if (c == '&' && PredefinedReference(p))
             continue;
-        if (c == '<' || c == '&' || c == ']' || c >= 0x80 || (c < 0x20 && c != '\t' && c != '\n'))
+        if (c == '<' || c == '&' || c == ']' || c >= 0x80 || c < 0x20)
             return p;
     }
 #endif
+}
+
+// The first byte at or after p that is not a blank, tab or LF; lineBreak
+// tells whether an LF was passed.
+inline const unsigned char* SkipLayout(const unsigned char* p, bool& lineBreak) {
+#ifdef __SSE2__
+    // A line break and the indentation of the next tag fit one block.
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i lf = _mm_cmpeq_epi8(x, _mm_set1_epi8('\n'));
+    const __m128i layout = _mm_or_si128(lf, _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(' ')),
+                                                         _mm_cmpeq_epi8(x, _mm_set1_epi8('\t'))));
+    const unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(layout)) & 0xFFFFu;
+    if (other) {
+        const unsigned n = static_cast<unsigned>(__builtin_ctz(other));
+        lineBreak = (static_cast<unsigned>(_mm_movemask_epi8(lf)) & ((1u << n) - 1u)) != 0;
+        return p + n;
+    }
+#endif
+    while (*p == '\n' || *p == ' ' || *p == '\t') {
+        lineBreak |= *p == '\n';
+        ++p;
+    }
+    return p;
 }
 
 // Whether the text between references holds something other than white
@@ -163,22 +229,38 @@ bool XmlChecker::ParseAttributeValue(char quote, bool noteEntities) {
 bool XmlChecker::ParseStartTag(bool& empty) {
     const Ptr tagStart = p++;
     const Ptr nameStart = p;
-    if (!ParseName("an element name"))
+    // ASCII names, nearly all of them, without a call; others the full way.
+    if (kXmlNameTable[*p] & 1u) {
+        ++p;
+        while (kXmlNameTable[*p] & 2u)
+            ++p;
+        if (*p >= 0x80) {
+            p = nameStart;
+            if (!ParseName("an element name"))
+                return false;
+        }
+    } else if (!ParseName("an element name")) {
         return false;
+    }
     if (m_depth >= kMaxElementDepth)
         return Fail(tagStart,
                     "elements are nested more than " + std::to_string(kMaxElementDepth) + " deep");
-    Frame frame;
-    frame.name = nameStart;
-    frame.nameLength = static_cast<size_t>(p - nameStart);
+    if (m_depth > 0) {
+        Top().hasChild = true;
+        Top().hasElementChild = true;
+    }
+    // Filled in place; the element counts as open once its tag is read.
+    Frame& frame = m_stack[static_cast<size_t>(m_depth)];
+    frame = Frame{nameStart, static_cast<size_t>(p - nameStart)};
+    // Nearly every tag ends right after its name.
+    if (*p == '>') {
+        ++p;
+        empty = false;
+        ++m_depth;
+        return true;
+    }
     m_attributes.clear();
     for (;;) {
-        // Nearly every tag ends right after its name.
-        if (*p == '>') {
-            ++p;
-            empty = false;
-            break;
-        }
         const bool space = SkipSpace();
         if (*p == '>') {
             ++p;
@@ -215,11 +297,7 @@ bool XmlChecker::ParseStartTag(bool& empty) {
         if (!ParseAttributeValue(static_cast<char>(quote)))
             return false;
     }
-    if (m_depth > 0) {
-        Top().hasChild = true;
-        Top().hasElementChild = true;
-    }
-    m_stack[static_cast<size_t>(m_depth++)] = frame;
+    ++m_depth;
     return true;
 }
 
@@ -238,21 +316,19 @@ bool XmlChecker::ParseEndTag() {
     p += 2;
     const Ptr nameStart = p;
     const Frame& open = Top();
-    // The usual end tag: the open element's name and '>'. Names are short;
-    // a loop here beats a library call.
-    size_t same = 0;
-    while (same < open.nameLength && p[same] == open.name[same])
-        ++same;
-    if (same == open.nameLength && p[same] == '>') {
-        p += open.nameLength + 1;
+    // The usual end tag: the open element's name and '>'.
+    const size_t length = open.nameLength;
+    if (static_cast<size_t>(m_end - p) > length + 8 && SameBytes(p, open.name, length) &&
+        p[length] == '>') {
+        p += length + 1;
         CloseFrame(open);
         --m_depth;
         return true;
     }
     if (!ParseName("an element name"))
         return false;
-    const size_t length = static_cast<size_t>(p - nameStart);
-    if (length != open.nameLength || std::memcmp(nameStart, open.name, length) != 0)
+    if (static_cast<size_t>(p - nameStart) != length ||
+        std::memcmp(nameStart, open.name, length) != 0)
         return Fail(tagStart,
                     "the end tag does not match <" +
                         std::string(reinterpret_cast<const char*>(open.name), open.nameLength) +
@@ -286,6 +362,8 @@ bool XmlChecker::ParseText(Frame& frame) {
             if (p[1] == ']' && p[2] == '>')
                 return Fail(p, "']]>' in text");
             nonBlank = true;
+            ++p;
+        } else if (c == '\n' || c == '\t') {
             ++p;
         } else if (c == '\r') {
             m_result.hasCarriageReturn = true;
@@ -335,13 +413,11 @@ bool XmlChecker::ParseElementTree() {
     while (m_depth > 0) {
         // Most text between tags is the layout of the file: a line break and
         // indentation, or nothing. It is told apart here, without the scan.
-        Ptr q = p;
-        while (*q == '\n' || *q == ' ' || *q == '\t')
-            ++q;
+        bool lineBreak = false;
+        const Ptr q = SkipLayout(p, lineBreak);
         if (*q == '<' && q < m_end) {
             if (q != p) {
                 Frame& frame = Top();
-                const bool lineBreak = std::memchr(p, '\n', static_cast<size_t>(q - p)) != nullptr;
                 frame.blankWithoutLineBreak |= !lineBreak;
                 if (!frame.hasChild && q[1] == '/')
                     frame.hasChild = true;

@@ -5,11 +5,25 @@
 
 #include "xmlcheck.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+// Bit 1: may start a name; bit 2: may stand in a name. ASCII only: bytes of
+// multi-byte characters have neither bit and take the slow way.
+inline constexpr auto kXmlNameTable = [] {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 128; ++c) {
+        const bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+        const bool inner = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
+        table[static_cast<size_t>(c)] =
+            static_cast<unsigned char>((start ? 1 : 0) | (inner ? 2 : 0));
+    }
+    return table;
+}();
 
 class XmlChecker final {
 public:
