@@ -93,18 +93,26 @@ inline bool IsOneLine(const char* text, size_t length) {
         return false;
     size_t i = 0;
 #ifdef __SSE2__
-    // Sixteen bytes at a time, reading one past them, while the text lasts.
-    const __m128i blank = _mm_set1_epi8(' ');
-    for (; i + 17 <= length; i += 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
-        const __m128i lowX = _mm_cmpeq_epi8(_mm_max_epu8(x, blank), blank);
-        const __m128i lowY = _mm_cmpeq_epi8(_mm_max_epu8(y, blank), blank);
-        const __m128i blankX = _mm_cmpeq_epi8(x, blank);
-        const __m128i bad =
-            _mm_or_si128(_mm_andnot_si128(blankX, lowX), _mm_and_si128(blankX, lowY));
-        if (_mm_movemask_epi8(bad))
-            return false;
+    // Sixteen bytes at a time, each compared with the byte after it, while
+    // the text lasts; the last block may overlap the one before it, so a
+    // title or a date needs no byte-by-byte tail.
+    if (length >= 17) {
+        const __m128i blank = _mm_set1_epi8(' ');
+        for (;; i += 16) {
+            if (i + 17 > length)
+                i = length - 17;
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+            const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
+            const __m128i lowX = _mm_cmpeq_epi8(_mm_max_epu8(x, blank), blank);
+            const __m128i lowY = _mm_cmpeq_epi8(_mm_max_epu8(y, blank), blank);
+            const __m128i blankX = _mm_cmpeq_epi8(x, blank);
+            const __m128i bad =
+                _mm_or_si128(_mm_andnot_si128(blankX, lowX), _mm_and_si128(blankX, lowY));
+            if (_mm_movemask_epi8(bad))
+                return false;
+            if (i + 17 == length)
+                return true;
+        }
     }
 #endif
     for (; i + 1 < length; ++i) {
