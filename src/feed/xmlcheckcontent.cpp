@@ -287,8 +287,9 @@ bool XmlChecker::ParseStartTag(bool& empty) {
         }
         m_attributes.push_back(name);
         SkipSpace();
-        if (!Expect("=", "'=' after the attribute name"))
-            return false;
+        if (*p != '=')
+            return Fail(p, "'=' after the attribute name expected");
+        ++p;
         SkipSpace();
         const unsigned char quote = *p;
         if (quote != '"' && quote != '\'')
@@ -435,11 +436,39 @@ bool XmlChecker::ParseElementTree() {
                             std::string(reinterpret_cast<const char*>(open.name), open.nameLength) +
                             "> is not closed");
         }
-        // p is at '<'.
+        // p is at '<'. The commonest tags, an end tag that matches and a
+        // start tag that is just an ASCII name, are read right here.
         const unsigned next = p[1];
         bool ok = true;
         if (next == '/') {
+            const Frame& open = Top();
+            const size_t length = open.nameLength;
+            if (static_cast<size_t>(m_end - p) > length + 10 &&
+                SameBytes(p + 2, open.name, length) && p[length + 2] == '>') {
+                p += length + 3;
+                CloseFrame(open);
+                --m_depth;
+                continue;
+            }
             ok = ParseEndTag();
+        } else if (kXmlNameTable[next] & 1u) {
+            Ptr end = p + 2;
+            while (kXmlNameTable[*end] & 2u)
+                ++end;
+            if (*end == '>' && m_depth < kMaxElementDepth) {
+                Frame& parent = Top();
+                parent.hasChild = true;
+                parent.hasElementChild = true;
+                m_stack[static_cast<size_t>(m_depth++)] =
+                    Frame{p + 1, static_cast<size_t>(end - p - 1)};
+                p = end + 1;
+                continue;
+            }
+            ok = ParseStartTag(empty);
+            if (ok && empty) {
+                CloseFrame(Top());
+                --m_depth;
+            }
         } else if (next == '?') {
             ok = ParseProcessingInstruction();
             Top().hasChild = true;

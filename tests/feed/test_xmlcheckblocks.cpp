@@ -1,0 +1,150 @@
+// The checking pass reads text sixteen bytes at a time, looks a few bytes
+// ahead for references, and compares names eight bytes at a time. Faults in
+// such code show only at some positions, so every case here is tried with
+// the text starting at each offset across two blocks, and names of every
+// length across two words.
+#include "feed/rssfeed.h"
+
+#include <QtTest>
+
+namespace {
+
+QByteArray Feed(const QByteArray& lead, const QByteArray& description) {
+    return "<rss><channel><item><title>" + lead + "</title><description>" + description +
+           "</description></item></channel></rss>";
+}
+
+// The column (from 1) of description's first byte in Feed(lead, ...).
+int DescriptionColumn(const QByteArray& lead) {
+    return static_cast<int>(Feed(lead, QByteArray()).indexOf("</description>")) + 1;
+}
+
+} // namespace
+
+class TestXmlCheckBlocks final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void text_loadsExactlyAtEveryOffset_data() {
+        QTest::addColumn<QByteArray>("description");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("escaped markup")
+            << QByteArray("&lt;p&gt;a &lt;a href=&quot;x&quot;&gt;b&lt;/a&gt;&amp;&apos;&lt;/p&gt;")
+            << QStringLiteral("<p>a <a href=\"x\">b</a>&'</p>");
+        QTest::newRow("references side by side")
+            << QByteArray("&lt;&lt;&gt;&gt;&amp;&lt;&quot;&gt;&apos;&lt;&gt;&lt;&gt;&lt;&gt;&lt;")
+            << QStringLiteral("<<>>&<\">'<><><><");
+        QTest::newRow("tabs and line breaks")
+            << QByteArray("a\tb\n\n\tc\n                    d\t\t\n")
+            << QStringLiteral("a\tb\n\n\tc\n                    d\t\t\n");
+        QTest::newRow("brackets") << QByteArray("]] ]>]]]x]") << QStringLiteral("]] ]>]]]x]");
+        QTest::newRow("multi-byte")
+            << QByteArray("\xC3\xA9t\xC3\xA9 \xE6\xBC\xA2 \xF0\x9F\x98\x80")
+            << QString::fromUtf8("\xC3\xA9t\xC3\xA9 \xE6\xBC\xA2 \xF0\x9F\x98\x80");
+    }
+    void text_loadsExactlyAtEveryOffset() {
+        QFETCH(QByteArray, description);
+        QFETCH(QString, text);
+        for (int offset = 0; offset < 40; ++offset) {
+            const QByteArray lead(offset, 'x');
+            CRssFeed feed;
+            QString error;
+            QVERIFY2(feed.LoadFromMemory(Feed(lead, description), &error),
+                     qPrintable(QStringLiteral("offset %1: %2").arg(offset).arg(error)));
+            QCOMPARE(feed.GetDescription(0), text);
+        }
+    }
+
+    // Each fault is placed after the description's first `at` bytes.
+    void text_faultFoundAtEveryOffset_data() {
+        QTest::addColumn<QByteArray>("description");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("near miss of &lt;") << QByteArray("ab&l;") << 2 << QStringLiteral("&l;");
+        QTest::newRow("&lt without ';'") << QByteArray("&lt;&gtx") << 4 << QStringLiteral("';'");
+        QTest::newRow("&lt; with a wrong letter")
+            << QByteArray("&lt;&gu;") << 4 << QStringLiteral("&gu;");
+        QTest::newRow("&quo without ';'")
+            << QByteArray("&lt;&quo;") << 4 << QStringLiteral("&quo;");
+        QTest::newRow("control character")
+            << QByteArray("a\tb\t&lt;\x01") << 8 << QStringLiteral("U+0001");
+        QTest::newRow("escape character") << QByteArray("abc\x1B") << 3 << QStringLiteral("U+001B");
+        QTest::newRow("']]>'") << QByteArray("&gt;]]>") << 4 << QStringLiteral("']]>'");
+        QTest::newRow("cut UTF-8") << QByteArray("&lt;\xC3(") << 4 << QStringLiteral("UTF-8");
+        QTest::newRow("reference to U+0000")
+            << QByteArray("&lt;&#0;") << 4 << QStringLiteral("&#0;");
+    }
+    void text_faultFoundAtEveryOffset() {
+        QFETCH(QByteArray, description);
+        QFETCH(int, at);
+        QFETCH(QString, reason);
+        for (int offset = 0; offset < 40; ++offset) {
+            const QByteArray lead(offset, 'x');
+            const QString where =
+                QStringLiteral("line 1, column %1)").arg(DescriptionColumn(lead) + at);
+            CRssFeed feed;
+            QString error;
+            QVERIFY2(!feed.LoadFromMemory(Feed(lead, description), &error),
+                     qPrintable(QStringLiteral("offset %1 loaded").arg(offset)));
+            QVERIFY2(error.contains(reason) && error.contains(where),
+                     qPrintable(QStringLiteral("offset %1: %2").arg(offset).arg(error)));
+        }
+    }
+
+    // End tags that match, that differ in their last byte, and that are one
+    // byte longer or shorter, for names of every length up to three words,
+    // with the file ending right after them or going on.
+    void endTag_matchedByWholeName() {
+        for (int length = 1; length <= 24; ++length) {
+            QByteArray name;
+            for (int i = 0; i < length; ++i)
+                name += static_cast<char>('a' + i % 26);
+            QByteArray last = name;
+            last[length - 1] = '_';
+            const QByteArray open = "<rss><" + name + ">t";
+            for (const QByteArray& tail : {QByteArray(), QByteArray(40, ' ')}) {
+                const QString context =
+                    QStringLiteral("length %1, tail %2").arg(length).arg(tail.size());
+                CRssFeed feed;
+                QString error;
+                QVERIFY2(feed.LoadFromMemory(open + "</" + name + "></rss>" + tail, &error),
+                         qPrintable(context + QStringLiteral(": ") + error));
+                for (const QByteArray& other : {last, name + "z", name.left(length - 1)}) {
+                    QVERIFY2(!feed.LoadFromMemory(open + "</" + other + "></rss>" + tail, &error),
+                             qPrintable(context + QStringLiteral(": </") +
+                                        QString::fromLatin1(other) + QStringLiteral("> loaded")));
+                    QVERIFY2(error.contains(QStringLiteral("does not match <") +
+                                            QString::fromLatin1(name) + QLatin1Char('>')) ||
+                                 error.contains(QStringLiteral("an element name")),
+                             qPrintable(context + QStringLiteral(": ") + error));
+                }
+            }
+        }
+    }
+
+    // White space before a tag is layout when it holds a line break and the
+    // element holds no text of its own; a blank without one is kept, however
+    // long the run.
+    void layout_runsOfEveryLength() {
+        CRssFeed plain;
+        QVERIFY(plain.LoadFromMemory(
+            "<rss><channel><item><title>a</title><link>l</link></item></channel></rss>"));
+        for (int length = 0; length <= 40; ++length) {
+            const QByteArray run(length, ' ');
+            CRssFeed feed;
+            QVERIFY(feed.LoadFromMemory("<rss><channel><item><title>a</title>\n" + run +
+                                        "<link>l</link></item></channel></rss>"));
+            QVERIFY2(feed.PrintToText() == plain.PrintToText(),
+                     qPrintable(QString::number(length)));
+            if (length == 0)
+                continue;
+            QVERIFY(feed.LoadFromMemory("<rss><channel><item><description><b>x</b>" + run +
+                                        "<i>y</i></description></item></channel></rss>"));
+            QVERIFY2(feed.PrintToText().contains("<b>x</b>" + run + "<i>y</i>"),
+                     qPrintable(QString::number(length)));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestXmlCheckBlocks)
+#include "test_xmlcheckblocks.moc"
