@@ -2,6 +2,7 @@
 // attributes, text, references, comments, processing instructions and CDATA.
 #include "xmlchars.h"
 #include "xmlchecker.h"
+#include "xmltextscan.h"
 
 #include <cstring>
 
@@ -15,8 +16,17 @@ bool IsPredefinedEntity(std::string_view name) {
 
 } // namespace
 
+namespace {
+bool g_wideTextScanAllowed = true;
+} // namespace
+
+void AllowWideTextScan(bool allowed) {
+    g_wideTextScanAllowed = allowed;
+}
+
 XmlChecker::XmlChecker(const char* data, size_t size)
-    : m_begin(reinterpret_cast<Ptr>(data)), m_end(m_begin + size), p(m_begin) {}
+    : m_begin(reinterpret_cast<Ptr>(data)), m_end(m_begin + size), p(m_begin),
+      m_wideTextScan(g_wideTextScanAllowed && xmltextscan::WideTextScanAvailable()) {}
 
 bool XmlChecker::Fail(Ptr at, std::string message) {
     if (!m_failed) {

@@ -99,6 +99,7 @@ private:
     Ptr m_end;
     Ptr p;
     bool m_failed = false;
+    bool m_wideTextScan;
     XmlCheck m_result;
 
     bool m_hasExternalSubset = false;

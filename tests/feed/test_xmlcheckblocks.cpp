@@ -1,9 +1,10 @@
-// The checking pass reads text sixteen bytes at a time, looks a few bytes
-// ahead for references, and compares names eight bytes at a time. Faults in
-// such code show only at some positions, so every case here is tried with
-// the text starting at each offset across two blocks, and names of every
-// length across two words.
+// The checking pass reads text sixteen or thirty-two bytes at a time, looks
+// a few bytes ahead for references, and compares names eight bytes at a
+// time. Faults in such code show only at some positions, so every case here
+// is tried with both scanners, the text starting at each offset across two
+// blocks, and names of every length across three words.
 #include "feed/rssfeed.h"
+#include "feed/xmlcheck.h"
 
 #include <QtTest>
 
@@ -25,6 +26,9 @@ class TestXmlCheckBlocks final : public QObject {
     Q_OBJECT
 
 private slots:
+    void init() { AllowWideTextScan(true); }
+    void cleanup() { AllowWideTextScan(true); }
+
     void text_loadsExactlyAtEveryOffset_data() {
         QTest::addColumn<QByteArray>("description");
         QTest::addColumn<QString>("text");
@@ -45,12 +49,16 @@ private slots:
     void text_loadsExactlyAtEveryOffset() {
         QFETCH(QByteArray, description);
         QFETCH(QString, text);
-        for (int offset = 0; offset < 40; ++offset) {
+        for (int run = 0; run < 2 * 72; ++run) {
+            // Both scanners, the text starting at each offset across two
+            // blocks of the wider one.
+            AllowWideTextScan(run < 72);
+            const int offset = run % 72;
             const QByteArray lead(offset, 'x');
             CRssFeed feed;
             QString error;
             QVERIFY2(feed.LoadFromMemory(Feed(lead, description), &error),
-                     qPrintable(QStringLiteral("offset %1: %2").arg(offset).arg(error)));
+                     qPrintable(QStringLiteral("run %1: %2").arg(run).arg(error)));
             QCOMPARE(feed.GetDescription(0), text);
         }
     }
@@ -78,16 +86,20 @@ private slots:
         QFETCH(QByteArray, description);
         QFETCH(int, at);
         QFETCH(QString, reason);
-        for (int offset = 0; offset < 40; ++offset) {
+        for (int run = 0; run < 2 * 72; ++run) {
+            // Both scanners, the text starting at each offset across two
+            // blocks of the wider one.
+            AllowWideTextScan(run < 72);
+            const int offset = run % 72;
             const QByteArray lead(offset, 'x');
             const QString where =
                 QStringLiteral("line 1, column %1)").arg(DescriptionColumn(lead) + at);
             CRssFeed feed;
             QString error;
             QVERIFY2(!feed.LoadFromMemory(Feed(lead, description), &error),
-                     qPrintable(QStringLiteral("offset %1 loaded").arg(offset)));
+                     qPrintable(QStringLiteral("run %1 loaded").arg(run)));
             QVERIFY2(error.contains(reason) && error.contains(where),
-                     qPrintable(QStringLiteral("offset %1: %2").arg(offset).arg(error)));
+                     qPrintable(QStringLiteral("run %1: %2").arg(run).arg(error)));
         }
     }
 
