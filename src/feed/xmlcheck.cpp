@@ -298,21 +298,26 @@ bool XmlChecker::ParseCdata(Frame& parent) {
     const Ptr start = p;
     p += 9;
     for (;;) {
+        p = m_wideTextScan ? xmltextscan::ScanCdataWide(p) : xmltextscan::ScanCdata(p);
         const unsigned c = *p;
-        if (c == ']' && p[1] == ']' && p[2] == '>') {
-            p += 3;
-            break;
-        }
-        if (p >= m_end)
-            return Fail(start, "the CDATA section is not closed");
-        if (c >= 0x80) {
-            if (!SkipUtf8())
-                return false;
-        } else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-            return BadByte(p);
-        } else {
-            m_result.hasCarriageReturn |= c == '\r';
+        if (c == ']') {
+            if (p[1] == ']' && p[2] == '>') {
+                p += 3;
+                break;
+            }
             ++p;
+        } else if (c == '\n' || c == '\t') {
+            ++p;
+        } else if (c == '\r') {
+            m_result.hasCarriageReturn = true;
+            ++p;
+        } else if (c >= 0x80) {
+            if (!SkipNonAscii(true))
+                return false;
+        } else if (p >= m_end) {
+            return Fail(start, "the CDATA section is not closed");
+        } else {
+            return BadByte(p);
         }
     }
     parent.hasChild = true;

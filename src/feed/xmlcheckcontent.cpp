@@ -102,6 +102,45 @@ bool HoldsNonBlank(const unsigned char* p, const unsigned char* end, bool& lineB
 
 } // namespace
 
+bool XmlChecker::SkipNonAscii(bool inCdata) {
+    // A local pointer: the member would be stored and loaded for every byte.
+    Ptr q = p;
+    for (;;) {
+        q = inCdata ? SkipUtf8Blocks<true>(q) : SkipUtf8Blocks<false>(q);
+        // Byte by byte through the block that stopped the vector step.
+        for (const Ptr until = q + 16; q < until;) {
+            const unsigned c = *q;
+            if (c < 0x80) {
+                if (c < 0x20 || c == '<' || c == '&' || c == ']') {
+                    p = q;
+                    return true;
+                }
+                ++q;
+                continue;
+            }
+            // Two- and three-byte characters, nearly all of them, checked
+            // here; the rest, and every fault, the full way. The padding
+            // after the text makes q[1] and q[2] readable.
+            if (c < 0xE0) {
+                if (c >= 0xC2 && (q[1] & 0xC0) == 0x80) {
+                    q += 2;
+                    continue;
+                }
+            } else if (c < 0xF0 && (q[1] & 0xC0) == 0x80 && (q[2] & 0xC0) == 0x80) {
+                const uint32_t cp = ((c & 0x0Fu) << 12) | ((q[1] & 0x3Fu) << 6) | (q[2] & 0x3Fu);
+                if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) && cp < 0xFFFE) {
+                    q += 3;
+                    continue;
+                }
+            }
+            p = q;
+            if (!SkipUtf8())
+                return false;
+            q = p;
+        }
+    }
+}
+
 bool XmlChecker::ParseAttributeValue(char quote, bool noteEntities) {
     const Ptr start = p - 1;
     for (;;) {
@@ -277,7 +316,7 @@ bool XmlChecker::ParseText(Frame& frame) {
             m_result.hasCarriageReturn = true;
             ++p;
         } else if (c >= 0x80) {
-            if (!SkipUtf8())
+            if (!SkipNonAscii(false))
                 return false;
             nonBlank = true;
         } else if (p >= m_end) {

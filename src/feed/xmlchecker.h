@@ -60,6 +60,12 @@ private:
     Ptr ParseName(const char* what, bool nmtoken = false);
     // A non-ASCII character at p: checked and skipped.
     bool SkipUtf8(uint32_t* cp = nullptr);
+    // The multi-byte characters from p on, with the ASCII between them that
+    // text passes over: text in most languages is all of that, and going
+    // back to the block scan for every character would cost several times
+    // more. Stops at a control character, '<', '&' or ']'. In a CDATA
+    // section the blocks may hold '<' and '&'.
+    bool SkipNonAscii(bool inCdata);
     bool BadByte(Ptr at);
 
     bool ParseXmlDeclaration();

@@ -113,6 +113,93 @@ inline const unsigned char* ScanText(const unsigned char* p) {
 #endif
 }
 
+// The first byte at or after p that the text of a CDATA section cannot
+// simply pass over: ']', a control character (tab, LF, CR and the closing 0
+// included) or a byte of a multi-byte character.
+inline const unsigned char* ScanCdata(const unsigned char* p) {
+#ifdef __SSE2__
+    const __m128i bracket = _mm_set1_epi8(']');
+    const __m128i blank = _mm_set1_epi8(' ');
+    for (;; p += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const unsigned stop = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi8(x, blank), _mm_cmpeq_epi8(x, bracket))));
+        if (stop)
+            return p + __builtin_ctz(stop);
+    }
+#else
+    while (*p >= 0x20 && *p < 0x80 && *p != ']')
+        ++p;
+    return p;
+#endif
+}
+
+// Passes over whole 16-byte blocks that hold only ASCII text can pass over
+// (no control character or ']'; in content no '<', and no '&' other than
+// those of "&lt;" and "&gt;") and two- and three-byte characters that are
+// certainly valid XML characters; stops at the first block that holds
+// anything else, for the caller to read byte by byte. A character cut by
+// the end of a block is left for the next one. Text in Cyrillic, Greek,
+// Hebrew, Arabic or CJK script is nearly all such blocks, and a byte loop
+// over it would mispredict a branch at most characters.
+template <bool InCdata> inline const unsigned char* SkipUtf8Blocks(const unsigned char* p) {
+#ifdef __SSE2__
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i amp = _mm_set1_epi8('&');
+    const __m128i bracket = _mm_set1_epi8(']');
+    for (;;) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // As signed bytes, 0x80-0xBF (continuation bytes) are -128 to -65,
+        // 0xC2-0xDF (leads of two bytes) -62 to -33, 0xE1-0xEC and 0xEE
+        // (leads of three bytes that need no further check) -31 to -20
+        // and -18. E0, ED and EF lead to overlong forms, surrogates and
+        // U+FFFE/U+FFFF among others, and go the full way.
+        const __m128i cont = _mm_cmplt_epi8(x, _mm_set1_epi8(-64));
+        const __m128i lead2 = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(-63)),
+                                            _mm_cmplt_epi8(x, _mm_set1_epi8(-32)));
+        const __m128i lead3 = _mm_or_si128(_mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(-32)),
+                                                         _mm_cmplt_epi8(x, _mm_set1_epi8(-19))),
+                                           _mm_cmpeq_epi8(x, _mm_set1_epi8(-18)));
+        __m128i markup = _mm_cmpeq_epi8(x, bracket);
+        if (!InCdata) {
+            const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+            const __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+            const __m128i x3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3));
+            const __m128i angle =
+                _mm_and_si128(_mm_or_si128(_mm_cmpeq_epi8(x1, _mm_set1_epi8('l')),
+                                           _mm_cmpeq_epi8(x1, _mm_set1_epi8('g'))),
+                              _mm_and_si128(_mm_cmpeq_epi8(x2, _mm_set1_epi8('t')),
+                                            _mm_cmpeq_epi8(x3, _mm_set1_epi8(';'))));
+            markup =
+                _mm_or_si128(markup, _mm_or_si128(_mm_cmpeq_epi8(x, lt),
+                                                  _mm_andnot_si128(angle, _mm_cmpeq_epi8(x, amp))));
+        }
+        const __m128i text = _mm_andnot_si128(markup, _mm_cmpgt_epi8(x, _mm_set1_epi8(0x1F)));
+        const auto c = static_cast<unsigned>(_mm_movemask_epi8(cont));
+        const auto l2 = static_cast<unsigned>(_mm_movemask_epi8(lead2));
+        const auto l3 = static_cast<unsigned>(_mm_movemask_epi8(lead3));
+        if ((static_cast<unsigned>(_mm_movemask_epi8(text)) | c | l2 | l3) != 0xFFFFu)
+            return p;
+        unsigned cut = 16;
+        if (l3 & 0x4000u)
+            cut = 14;
+        else if ((l2 | l3) & 0x8000u)
+            cut = 15;
+        // Every continuation byte up to the cut, the lead there included,
+        // must follow its lead; the bytes of the cut character are not
+        // looked at yet.
+        const unsigned before = (1u << cut) - 1u;
+        const unsigned expected =
+            ((l2 & before) << 1) | ((l3 & before) << 1) | ((l3 & before) << 2);
+        if (((c ^ expected) & ((1u << (cut + 1)) - 1u) & 0xFFFFu) != 0)
+            return p;
+        p += cut;
+    }
+#else
+    return p;
+#endif
+}
+
 #ifdef ORVAN_WIDE_TEXT_SCAN
 // ScanText thirty-two bytes at a time.
 ORVAN_TARGET_AVX2 inline const unsigned char* ScanTextWide(const unsigned char* p) {
@@ -160,9 +247,25 @@ ORVAN_TARGET_AVX2 inline const unsigned char* ScanTextWide(const unsigned char* 
     }
 }
 
+// ScanCdata thirty-two bytes at a time.
+ORVAN_TARGET_AVX2 inline const unsigned char* ScanCdataWide(const unsigned char* p) {
+    const __m256i bracket = _mm256_set1_epi8(']');
+    const __m256i blank = _mm256_set1_epi8(' ');
+    for (;; p += 32) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const unsigned stop = static_cast<unsigned>(_mm256_movemask_epi8(
+            _mm256_or_si256(_mm256_cmpgt_epi8(blank, x), _mm256_cmpeq_epi8(x, bracket))));
+        if (stop)
+            return p + __builtin_ctz(stop);
+    }
+}
+
 #else
 inline const unsigned char* ScanTextWide(const unsigned char* p) {
     return ScanText(p);
+}
+inline const unsigned char* ScanCdataWide(const unsigned char* p) {
+    return ScanCdata(p);
 }
 #endif
 

@@ -42,6 +42,21 @@ private slots:
             << QByteArray("a\tb\n\n\tc\n                    d\t\t\n")
             << QStringLiteral("a\tb\n\n\tc\n                    d\t\t\n");
         QTest::newRow("brackets") << QByteArray("]] ]>]]]x]") << QStringLiteral("]] ]>]]]x]");
+        QTest::newRow("Cyrillic and CJK with references")
+            << QByteArray("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, "
+                          "\xD0\xBC\xD0\xB8\xD1\x80 &lt;b&gt;\xE6\xBC\xA2\xE5\xAD\x97&lt;/b&gt; "
+                          "&quot;\xD1\x91\xD0\xB6&quot; &amp; \xF0\x9F\x98\x80 \xEF\xBC\xA1 "
+                          "\xED\x9F\xBF\xEE\x80\x80\xE0\xA0\x80\t\xC2\x80\xDF\xBF")
+            << QString::fromUtf8("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, "
+                                 "\xD0\xBC\xD0\xB8\xD1\x80 <b>\xE6\xBC\xA2\xE5\xAD\x97</b> "
+                                 "\"\xD1\x91\xD0\xB6\" & \xF0\x9F\x98\x80 \xEF\xBC\xA1 "
+                                 "\xED\x9F\xBF\xEE\x80\x80\xE0\xA0\x80\t\xC2\x80\xDF\xBF");
+        QTest::newRow("CDATA with markup and multi-byte")
+            << QByteArray("<![CDATA[<p>\xD0\xBC\xD0\xB8\xD1\x80 & \xE6\xBC\xA2] ]]</p>\n"
+                          "\xD1\x91\xD0\xB6\xD1\x91\xD0\xB6\xD1\x91\xD0\xB6\xD1\x91\xD0\xB6]]>")
+            << QString::fromUtf8(
+                   "<p>\xD0\xBC\xD0\xB8\xD1\x80 & \xE6\xBC\xA2] ]]</p>\n"
+                   "\xD1\x91\xD0\xB6\xD1\x91\xD0\xB6\xD1\x91\xD0\xB6\xD1\x91\xD0\xB6");
         QTest::newRow("multi-byte")
             << QByteArray("\xC3\xA9t\xC3\xA9 \xE6\xBC\xA2 \xF0\x9F\x98\x80")
             << QString::fromUtf8("\xC3\xA9t\xC3\xA9 \xE6\xBC\xA2 \xF0\x9F\x98\x80");
@@ -79,6 +94,29 @@ private slots:
         QTest::newRow("escape character") << QByteArray("abc\x1B") << 3 << QStringLiteral("U+001B");
         QTest::newRow("']]>'") << QByteArray("&gt;]]>") << 4 << QStringLiteral("']]>'");
         QTest::newRow("cut UTF-8") << QByteArray("&lt;\xC3(") << 4 << QStringLiteral("UTF-8");
+        // In a run of multi-byte characters, with more after the fault so
+        // that it lies inside a block the vector step reads; at counts
+        // characters.
+        const QByteArray mir("\xD0\xBC\xD0\xB8\xD1\x80\xD0\xBC\xD0\xB8\xD1\x80");
+        QTest::newRow("cut two-byte character")
+            << mir + "\xD0(" + mir + mir << 6 << QStringLiteral("UTF-8");
+        QTest::newRow("overlong form")
+            << mir + "\xC0\xAF" + mir + mir << 6 << QStringLiteral("UTF-8");
+        QTest::newRow("encoded surrogate in a run")
+            << mir + "\xED\xA0\x80" + mir + mir << 6 << QStringLiteral("UTF-8");
+        QTest::newRow("U+FFFE in a run")
+            << mir + "\xEF\xBF\xBE" + mir + mir << 6 << QStringLiteral("U+FFFE");
+        QTest::newRow("stray continuation byte")
+            << mir + "\x80" + mir + mir << 6 << QStringLiteral("UTF-8");
+        QTest::newRow("control character in a run")
+            << mir + "\x01" + mir + mir << 6 << QStringLiteral("U+0001");
+        QTest::newRow("cut three-byte character")
+            << QByteArray("\xE6\xBC\xA2\xE6\xBC") + mir + mir << 1 << QStringLiteral("UTF-8");
+        QTest::newRow("undeclared entity in a run") << mir + "&co;" << 6 << QStringLiteral("&co;");
+        QTest::newRow("control character in CDATA")
+            << "<![CDATA[" + mir + "\x02" + mir + mir + "]]>" << 15 << QStringLiteral("U+0002");
+        QTest::newRow("cut character in CDATA")
+            << "<![CDATA[<" + mir + "\xE6" + mir + mir + "]]>" << 16 << QStringLiteral("UTF-8");
         QTest::newRow("reference to U+0000")
             << QByteArray("&lt;&#0;") << 4 << QStringLiteral("&#0;");
     }
