@@ -19,11 +19,14 @@ inline bool IsTextNode(const pugi::xml_node& node) {
 // the elements inside it. The usual single text child is returned without a
 // copy; otherwise the pieces are joined in scratch. "" for a null element.
 inline const char* ElementText(const pugi::xml_node& element, std::string& scratch) {
+    // The usual case in few library calls, each of which costs more than
+    // its work: the first text child is the only child.
+    const char* value = element.child_value();
+    if (*value && !element.last_child().previous_sibling())
+        return value;
     const pugi::xml_node first = element.first_child();
     if (!first)
         return "";
-    if (!first.next_sibling() && IsTextNode(first))
-        return first.value();
     scratch.clear();
     pugi::xml_node node = first;
     for (;;) {
