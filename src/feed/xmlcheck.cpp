@@ -4,6 +4,7 @@
 #include "xmlchecker.h"
 #include "xmltextscan.h"
 
+#include <atomic>
 #include <cstring>
 
 using namespace xmlchars;
@@ -14,19 +15,19 @@ bool IsPredefinedEntity(std::string_view name) {
     return name == "lt" || name == "gt" || name == "amp" || name == "apos" || name == "quot";
 }
 
-} // namespace
+// Loads may run on other threads than the test that sets this.
+std::atomic<bool> g_wideTextScanAllowed{true};
 
-namespace {
-bool g_wideTextScanAllowed = true;
 } // namespace
 
 void AllowWideTextScan(bool allowed) {
-    g_wideTextScanAllowed = allowed;
+    g_wideTextScanAllowed.store(allowed, std::memory_order_relaxed);
 }
 
 XmlChecker::XmlChecker(const char* data, size_t size)
     : m_begin(reinterpret_cast<Ptr>(data)), m_end(m_begin + size), p(m_begin),
-      m_wideTextScan(g_wideTextScanAllowed && xmltextscan::WideTextScanAvailable()) {}
+      m_wideTextScan(g_wideTextScanAllowed.load(std::memory_order_relaxed) &&
+                     xmltextscan::WideTextScanAvailable()) {}
 
 bool XmlChecker::Fail(Ptr at, std::string message) {
     if (!m_failed) {
