@@ -136,7 +136,7 @@ void RunSize(int posts) {
         }
     }
     const double sizeMb = static_cast<double>(QFile(path).size()) / (1024.0 * 1024.0);
-    const int runs = posts >= 100000 ? 7 : 25;
+    const int runs = posts >= 100000 ? 10 : 25;
 
     // The baseline and the model take turns, so a busy machine slows both
     // alike; each keeps its best run.
