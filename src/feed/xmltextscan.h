@@ -147,7 +147,12 @@ template <bool InCdata> inline const unsigned char* SkipUtf8Blocks(const unsigne
     const __m128i lt = _mm_set1_epi8('<');
     const __m128i amp = _mm_set1_epi8('&');
     const __m128i bracket = _mm_set1_epi8(']');
-    for (;;) {
+    // The blocks follow one another at a fixed step, so the next load does
+    // not wait for this block's sums; a character cut by the end of a block
+    // is checked by the next one through carry.
+    unsigned carry = 0;
+    unsigned back = 0;
+    for (;; p += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         // As signed bytes, 0x80-0xBF (continuation bytes) are -128 to -65,
         // 0xC2-0xDF (leads of two bytes) -62 to -33, 0xE1-0xEC and 0xEE
@@ -162,38 +167,36 @@ template <bool InCdata> inline const unsigned char* SkipUtf8Blocks(const unsigne
                                            _mm_cmpeq_epi8(x, _mm_set1_epi8(-18)));
         __m128i markup = _mm_cmpeq_epi8(x, bracket);
         if (!InCdata) {
-            const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-            const __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
-            const __m128i x3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3));
-            const __m128i angle =
-                _mm_and_si128(_mm_or_si128(_mm_cmpeq_epi8(x1, _mm_set1_epi8('l')),
-                                           _mm_cmpeq_epi8(x1, _mm_set1_epi8('g'))),
-                              _mm_and_si128(_mm_cmpeq_epi8(x2, _mm_set1_epi8('t')),
-                                            _mm_cmpeq_epi8(x3, _mm_set1_epi8(';'))));
-            markup =
-                _mm_or_si128(markup, _mm_or_si128(_mm_cmpeq_epi8(x, lt),
-                                                  _mm_andnot_si128(angle, _mm_cmpeq_epi8(x, amp))));
+            markup = _mm_or_si128(markup, _mm_cmpeq_epi8(x, lt));
+            const __m128i isAmp = _mm_cmpeq_epi8(x, amp);
+            // The look-ahead only for blocks that hold a reference.
+            if (_mm_movemask_epi8(isAmp)) {
+                const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+                const __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+                const __m128i x3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3));
+                const __m128i angle =
+                    _mm_and_si128(_mm_or_si128(_mm_cmpeq_epi8(x1, _mm_set1_epi8('l')),
+                                               _mm_cmpeq_epi8(x1, _mm_set1_epi8('g'))),
+                                  _mm_and_si128(_mm_cmpeq_epi8(x2, _mm_set1_epi8('t')),
+                                                _mm_cmpeq_epi8(x3, _mm_set1_epi8(';'))));
+                markup = _mm_or_si128(markup, _mm_andnot_si128(angle, isAmp));
+            }
         }
         const __m128i text = _mm_andnot_si128(markup, _mm_cmpgt_epi8(x, _mm_set1_epi8(0x1F)));
         const auto c = static_cast<unsigned>(_mm_movemask_epi8(cont));
         const auto l2 = static_cast<unsigned>(_mm_movemask_epi8(lead2));
         const auto l3 = static_cast<unsigned>(_mm_movemask_epi8(lead3));
         if ((static_cast<unsigned>(_mm_movemask_epi8(text)) | c | l2 | l3) != 0xFFFFu)
-            return p;
-        unsigned cut = 16;
-        if (l3 & 0x4000u)
-            cut = 14;
-        else if ((l2 | l3) & 0x8000u)
-            cut = 15;
-        // Every continuation byte up to the cut, the lead there included,
-        // must follow its lead; the bytes of the cut character are not
-        // looked at yet.
-        const unsigned before = (1u << cut) - 1u;
-        const unsigned expected =
-            ((l2 & before) << 1) | ((l3 & before) << 1) | ((l3 & before) << 2);
-        if (((c ^ expected) & ((1u << (cut + 1)) - 1u) & 0xFFFFu) != 0)
-            return p;
-        p += cut;
+            return p - back;
+        // Every continuation byte must follow its lead, those of a character
+        // the last block cut included.
+        const unsigned expected = (l2 << 1) | (l3 << 1) | (l3 << 2);
+        if ((c ^ ((expected & 0xFFFFu) | carry)) != 0)
+            return p - back;
+        carry = expected >> 16;
+        // Where the character the block cuts starts, for the caller to go
+        // back to: a lead of three bytes at 14, or else any lead at 15.
+        back = (l3 & 0x4000u) ? 2 : ((l2 | l3) >> 15);
     }
 #else
     return p;

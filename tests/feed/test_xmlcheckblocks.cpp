@@ -141,6 +141,38 @@ private slots:
         }
     }
 
+    // Runs of multi-byte characters are checked a block at a time from where
+    // the run starts, so a character cut by a block's end is placed at every
+    // distance from that start: valid ones load, cut or stray ones fail.
+    void utf8Runs_checkedAcrossBlocks() {
+        const QByteArray two("\xD0\xB6");
+        const QByteArray three("\xE6\xBC\xA2");
+        const QByteArray tail = (two + three).repeated(6);
+        for (int distance = 0; distance < 40; ++distance) {
+            // Two-byte characters, and an ASCII letter when the distance is
+            // odd, before what is checked.
+            const QByteArray run = two.repeated(distance / 2) + (distance % 2 ? "x" : "");
+            const QString context = QStringLiteral("distance %1").arg(distance);
+            for (const QByteArray& valid : {two + two, three + three, three + two + three}) {
+                CRssFeed feed;
+                QString error;
+                QVERIFY2(feed.LoadFromMemory(Feed(QByteArray(), run + valid + tail), &error),
+                         qPrintable(context + QStringLiteral(": ") + error));
+                QCOMPARE(feed.GetDescription(0), QString::fromUtf8(run + valid + tail));
+            }
+            for (const QByteArray& fault :
+                 {QByteArray("\xD0("), QByteArray("\x80"), QByteArray("\xE6\xBC("),
+                  QByteArray("\xD0\xD0\xB6"), QByteArray("\xE6\xBC\xD0\xB6")}) {
+                CRssFeed feed;
+                QString error;
+                QVERIFY2(!feed.LoadFromMemory(Feed(QByteArray(), run + fault + tail), &error),
+                         qPrintable(context + QStringLiteral(" loaded a fault")));
+                QVERIFY2(error.contains(QStringLiteral("not valid UTF-8")),
+                         qPrintable(context + QStringLiteral(": ") + error));
+            }
+        }
+    }
+
     // End tags that match, that differ in their last byte, and that are one
     // byte longer or shorter, for names of every length up to three words,
     // with the file ending right after them or going on.
