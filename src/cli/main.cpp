@@ -1,6 +1,7 @@
 // orvanctl: the feed model of Orvan on the command line.
 #include "clicommand.h"
 
+#include "feed/treememory.h"
 #include "platform/readfile.h"
 
 #include <cerrno>
@@ -10,5 +11,6 @@
 int main(int argc, char** argv) {
     // One feed is read and the process ends: every page it touches is new.
     PreferPrefaultedBuffers(true);
+    UsePrefaultedTreeMemory();
     return RunCli(argc, argv, "orvanctl");
 }

@@ -19,11 +19,14 @@ inline bool IsTextNode(const pugi::xml_node& node) {
 // the elements inside it. The usual single text child is returned without a
 // copy; otherwise the pieces are joined in scratch. "" for a null element.
 inline const char* ElementText(const pugi::xml_node& element, std::string& scratch) {
+    // The usual case in few library calls, each of which costs more than
+    // its work: the first text child is the only child.
+    const char* value = element.child_value();
+    if (*value && !element.last_child().previous_sibling())
+        return value;
     const pugi::xml_node first = element.first_child();
     if (!first)
         return "";
-    if (!first.next_sibling() && IsTextNode(first))
-        return first.value();
     scratch.clear();
     pugi::xml_node node = first;
     for (;;) {
@@ -93,18 +96,26 @@ inline bool IsOneLine(const char* text, size_t length) {
         return false;
     size_t i = 0;
 #ifdef __SSE2__
-    // Sixteen bytes at a time, reading one past them, while the text lasts.
-    const __m128i blank = _mm_set1_epi8(' ');
-    for (; i + 17 <= length; i += 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
-        const __m128i lowX = _mm_cmpeq_epi8(_mm_max_epu8(x, blank), blank);
-        const __m128i lowY = _mm_cmpeq_epi8(_mm_max_epu8(y, blank), blank);
-        const __m128i blankX = _mm_cmpeq_epi8(x, blank);
-        const __m128i bad =
-            _mm_or_si128(_mm_andnot_si128(blankX, lowX), _mm_and_si128(blankX, lowY));
-        if (_mm_movemask_epi8(bad))
-            return false;
+    // Sixteen bytes at a time, each compared with the byte after it, while
+    // the text lasts; the last block may overlap the one before it, so a
+    // title or a date needs no byte-by-byte tail.
+    if (length >= 17) {
+        const __m128i blank = _mm_set1_epi8(' ');
+        for (;; i += 16) {
+            if (i + 17 > length)
+                i = length - 17;
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+            const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
+            const __m128i lowX = _mm_cmpeq_epi8(_mm_max_epu8(x, blank), blank);
+            const __m128i lowY = _mm_cmpeq_epi8(_mm_max_epu8(y, blank), blank);
+            const __m128i blankX = _mm_cmpeq_epi8(x, blank);
+            const __m128i bad =
+                _mm_or_si128(_mm_andnot_si128(blankX, lowX), _mm_and_si128(blankX, lowY));
+            if (_mm_movemask_epi8(bad))
+                return false;
+            if (i + 17 == length)
+                return true;
+        }
     }
 #endif
     for (; i + 1 < length; ++i) {

@@ -2,35 +2,32 @@
 // attributes, text, references, comments, processing instructions and CDATA.
 #include "xmlchars.h"
 #include "xmlchecker.h"
+#include "xmltextscan.h"
 
-#include <array>
+#include <atomic>
 #include <cstring>
 
 using namespace xmlchars;
 
 namespace {
 
-// Bit 1: may start a name; bit 2: may stand in a name. ASCII only: bytes of
-// multi-byte characters have neither bit and take the slow way.
-constexpr auto kNameTable = [] {
-    std::array<unsigned char, 256> table{};
-    for (int c = 0; c < 128; ++c) {
-        const bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
-        const bool inner = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
-        table[static_cast<size_t>(c)] =
-            static_cast<unsigned char>((start ? 1 : 0) | (inner ? 2 : 0));
-    }
-    return table;
-}();
-
 bool IsPredefinedEntity(std::string_view name) {
     return name == "lt" || name == "gt" || name == "amp" || name == "apos" || name == "quot";
 }
 
+// Loads may run on other threads than the test that sets this.
+std::atomic<bool> g_wideTextScanAllowed{true};
+
 } // namespace
 
+void AllowWideTextScan(bool allowed) {
+    g_wideTextScanAllowed.store(allowed, std::memory_order_relaxed);
+}
+
 XmlChecker::XmlChecker(const char* data, size_t size)
-    : m_begin(reinterpret_cast<Ptr>(data)), m_end(m_begin + size), p(m_begin) {}
+    : m_begin(reinterpret_cast<Ptr>(data)), m_end(m_begin + size), p(m_begin),
+      m_wideTextScan(g_wideTextScanAllowed.load(std::memory_order_relaxed) &&
+                     xmltextscan::WideTextScanAvailable()) {}
 
 bool XmlChecker::Fail(Ptr at, std::string message) {
     if (!m_failed) {
@@ -94,9 +91,9 @@ bool XmlChecker::RequireSpace(const char* where) {
 XmlChecker::Ptr XmlChecker::ParseName(const char* what, bool nmtoken) {
     const Ptr start = p;
     // ASCII names, nearly all of them, in a tight loop.
-    if (kNameTable[*p] & (nmtoken ? 2u : 1u)) {
+    if (kXmlNameTable[*p] & (nmtoken ? 2u : 1u)) {
         ++p;
-        while (kNameTable[*p] & 2u)
+        while (kXmlNameTable[*p] & 2u)
             ++p;
         if (*p < 0x80)
             return p;
@@ -105,7 +102,7 @@ XmlChecker::Ptr XmlChecker::ParseName(const char* what, bool nmtoken) {
         const unsigned c = *p;
         const bool first = p == start && !nmtoken;
         if (c < 0x80) {
-            const unsigned bits = kNameTable[c];
+            const unsigned bits = kXmlNameTable[c];
             if (!(bits & (first ? 1u : 2u)))
                 break;
             ++p;
@@ -302,21 +299,26 @@ bool XmlChecker::ParseCdata(Frame& parent) {
     const Ptr start = p;
     p += 9;
     for (;;) {
+        p = m_wideTextScan ? xmltextscan::ScanCdataWide(p) : xmltextscan::ScanCdata(p);
         const unsigned c = *p;
-        if (c == ']' && p[1] == ']' && p[2] == '>') {
-            p += 3;
-            break;
-        }
-        if (p >= m_end)
-            return Fail(start, "the CDATA section is not closed");
-        if (c >= 0x80) {
-            if (!SkipUtf8())
-                return false;
-        } else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-            return BadByte(p);
-        } else {
-            m_result.hasCarriageReturn |= c == '\r';
+        if (c == ']') {
+            if (p[1] == ']' && p[2] == '>') {
+                p += 3;
+                break;
+            }
             ++p;
+        } else if (c == '\n' || c == '\t') {
+            ++p;
+        } else if (c == '\r') {
+            m_result.hasCarriageReturn = true;
+            ++p;
+        } else if (c >= 0x80) {
+            if (!SkipNonAscii(true))
+                return false;
+        } else if (p >= m_end) {
+            return Fail(start, "the CDATA section is not closed");
+        } else {
+            return BadByte(p);
         }
     }
     parent.hasChild = true;

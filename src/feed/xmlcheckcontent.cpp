@@ -1,10 +1,11 @@
 // The checking pass over elements, attributes and text: the part every byte
-// of a feed's posts goes through, so it is written for speed. Text is read
-// sixteen bytes at a time; references to the five predefined entities, the
-// commonest thing in escaped HTML, are checked inside that loop instead of
-// stopping it.
+// of a feed's posts goes through, so it is written for speed. Text is read a
+// vector at a time (xmltextscan.h); references to the five predefined
+// entities, the commonest thing in escaped HTML, are checked inside that
+// loop instead of stopping it. The commonest tags are read in the main loop.
 #include "xmlchars.h"
 #include "xmlchecker.h"
+#include "xmltextscan.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -15,83 +16,55 @@
 #endif
 
 using namespace xmlchars;
+using namespace xmltextscan;
 
 namespace {
 
-constexpr uint64_t Pack(const char* text, int length) {
-    uint64_t value = 0;
-    for (int i = length - 1; i >= 0; --i)
-        value = (value << 8) | static_cast<unsigned char>(text[i]);
-    return value;
-}
-
-// The length of a reference to one of the five predefined entities at p
-// ('&'), or 0. Reads eight bytes; the padding after the text allows that.
-inline int PredefinedReference(const unsigned char* p) {
+// Whether a[0, n) and b[0, n) hold the same bytes; both may be read up to
+// eight bytes further. Element names are short, and a library call would
+// cost more than comparing them.
+inline bool SameBytes(const unsigned char* a, const unsigned char* b, size_t n) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    uint64_t word = 0;
-    std::memcpy(&word, p, 8);
-    const uint64_t four = word & 0xFFFFFFFFull;
-    const uint64_t five = word & 0xFFFFFFFFFFull;
-    const uint64_t six = word & 0xFFFFFFFFFFFFull;
-    // Without branches: the kind of reference varies from one to the next.
-    return ((four == Pack("&lt;", 4)) | (four == Pack("&gt;", 4))) * 4 +
-           (five == Pack("&amp;", 5)) * 5 +
-           ((six == Pack("&quot;", 6)) | (six == Pack("&apos;", 6))) * 6;
-#else
-    for (const char* entity : {"&lt;", "&gt;", "&amp;", "&quot;", "&apos;"}) {
-        const size_t length = std::strlen(entity);
-        if (std::memcmp(p, entity, length) == 0)
-            return static_cast<int>(length);
+    size_t i = 0;
+    uint64_t x = 0;
+    uint64_t y = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        if (x != y)
+            return false;
     }
-    return 0;
+    if (i == n)
+        return true;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    return ((x ^ y) & (~uint64_t{0} >> (64 - 8 * (n - i)))) == 0;
+#else
+    return std::memcmp(a, b, n) == 0;
 #endif
 }
 
-// The first byte at or after p that text cannot simply pass over: '<', ']',
-// a CR, a control character other than tab and LF (the closing 0 included),
-// a byte of a multi-byte character, or an '&' that does not start a
-// reference to a predefined entity.
-inline const unsigned char* ScanText(const unsigned char* p) {
+// The first byte at or after p that is not a blank, tab or LF; lineBreak
+// tells whether an LF was passed.
+inline const unsigned char* SkipLayout(const unsigned char* p, bool& lineBreak) {
 #ifdef __SSE2__
-    const __m128i lt = _mm_set1_epi8('<');
-    const __m128i amp = _mm_set1_epi8('&');
-    const __m128i bracket = _mm_set1_epi8(']');
-    const __m128i blank = _mm_set1_epi8(' ');
-    const __m128i tab = _mm_set1_epi8('\t');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (;;) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        // Signed: bytes of multi-byte characters count as below the blank.
-        const __m128i low = _mm_cmplt_epi8(x, blank);
-        const __m128i allowedLow = _mm_or_si128(_mm_cmpeq_epi8(x, tab), _mm_cmpeq_epi8(x, lf));
-        const __m128i special =
-            _mm_or_si128(_mm_andnot_si128(allowedLow, low),
-                         _mm_or_si128(_mm_cmpeq_epi8(x, lt), _mm_cmpeq_epi8(x, bracket)));
-        unsigned stop = static_cast<unsigned>(_mm_movemask_epi8(special));
-        unsigned amps = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, amp)));
-        // Only the references before the first other stop matter now.
-        if (stop)
-            amps &= (1u << __builtin_ctz(stop)) - 1u;
-        while (amps) {
-            const unsigned k = static_cast<unsigned>(__builtin_ctz(amps));
-            if (!PredefinedReference(p + k))
-                return p + k;
-            amps &= amps - 1;
-        }
-        if (stop)
-            return p + __builtin_ctz(stop);
-        p += 16;
-    }
-#else
-    for (;; ++p) {
-        const unsigned char c = *p;
-        if (c == '&' && PredefinedReference(p))
-            continue;
-        if (c == '<' || c == '&' || c == ']' || c >= 0x80 || (c < 0x20 && c != '\t' && c != '\n'))
-            return p;
+    // A line break and the indentation of the next tag fit one block.
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i lf = _mm_cmpeq_epi8(x, _mm_set1_epi8('\n'));
+    const __m128i layout = _mm_or_si128(lf, _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(' ')),
+                                                         _mm_cmpeq_epi8(x, _mm_set1_epi8('\t'))));
+    const unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(layout)) & 0xFFFFu;
+    if (other) {
+        const unsigned n = static_cast<unsigned>(__builtin_ctz(other));
+        lineBreak = (static_cast<unsigned>(_mm_movemask_epi8(lf)) & ((1u << n) - 1u)) != 0;
+        return p + n;
     }
 #endif
+    while (*p == '\n' || *p == ' ' || *p == '\t') {
+        lineBreak |= *p == '\n';
+        ++p;
+    }
+    return p;
 }
 
 // Whether the text between references holds something other than white
@@ -129,6 +102,45 @@ bool HoldsNonBlank(const unsigned char* p, const unsigned char* end, bool& lineB
 
 } // namespace
 
+bool XmlChecker::SkipNonAscii(bool inCdata) {
+    // A local pointer: the member would be stored and loaded for every byte.
+    Ptr q = p;
+    for (;;) {
+        q = inCdata ? SkipUtf8Blocks<true>(q) : SkipUtf8Blocks<false>(q);
+        // Byte by byte through the block that stopped the vector step.
+        for (const Ptr until = q + 16; q < until;) {
+            const unsigned c = *q;
+            if (c < 0x80) {
+                if (c < 0x20 || c == '<' || c == '&' || c == ']') {
+                    p = q;
+                    return true;
+                }
+                ++q;
+                continue;
+            }
+            // Two- and three-byte characters, nearly all of them, checked
+            // here; the rest, and every fault, the full way. The padding
+            // after the text makes q[1] and q[2] readable.
+            if (c < 0xE0) {
+                if (c >= 0xC2 && (q[1] & 0xC0) == 0x80) {
+                    q += 2;
+                    continue;
+                }
+            } else if (c < 0xF0 && (q[1] & 0xC0) == 0x80 && (q[2] & 0xC0) == 0x80) {
+                const uint32_t cp = ((c & 0x0Fu) << 12) | ((q[1] & 0x3Fu) << 6) | (q[2] & 0x3Fu);
+                if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) && cp < 0xFFFE) {
+                    q += 3;
+                    continue;
+                }
+            }
+            p = q;
+            if (!SkipUtf8())
+                return false;
+            q = p;
+        }
+    }
+}
+
 bool XmlChecker::ParseAttributeValue(char quote, bool noteEntities) {
     const Ptr start = p - 1;
     for (;;) {
@@ -163,22 +175,38 @@ bool XmlChecker::ParseAttributeValue(char quote, bool noteEntities) {
 bool XmlChecker::ParseStartTag(bool& empty) {
     const Ptr tagStart = p++;
     const Ptr nameStart = p;
-    if (!ParseName("an element name"))
+    // ASCII names, nearly all of them, without a call; others the full way.
+    if (kXmlNameTable[*p] & 1u) {
+        ++p;
+        while (kXmlNameTable[*p] & 2u)
+            ++p;
+        if (*p >= 0x80) {
+            p = nameStart;
+            if (!ParseName("an element name"))
+                return false;
+        }
+    } else if (!ParseName("an element name")) {
         return false;
+    }
     if (m_depth >= kMaxElementDepth)
         return Fail(tagStart,
                     "elements are nested more than " + std::to_string(kMaxElementDepth) + " deep");
-    Frame frame;
-    frame.name = nameStart;
-    frame.nameLength = static_cast<size_t>(p - nameStart);
+    if (m_depth > 0) {
+        Top().hasChild = true;
+        Top().hasElementChild = true;
+    }
+    // Filled in place; the element counts as open once its tag is read.
+    Frame& frame = m_stack[static_cast<size_t>(m_depth)];
+    frame = Frame{nameStart, static_cast<size_t>(p - nameStart)};
+    // Nearly every tag ends right after its name.
+    if (*p == '>') {
+        ++p;
+        empty = false;
+        ++m_depth;
+        return true;
+    }
     m_attributes.clear();
     for (;;) {
-        // Nearly every tag ends right after its name.
-        if (*p == '>') {
-            ++p;
-            empty = false;
-            break;
-        }
         const bool space = SkipSpace();
         if (*p == '>') {
             ++p;
@@ -205,8 +233,9 @@ bool XmlChecker::ParseStartTag(bool& empty) {
         }
         m_attributes.push_back(name);
         SkipSpace();
-        if (!Expect("=", "'=' after the attribute name"))
-            return false;
+        if (*p != '=')
+            return Fail(p, "'=' after the attribute name expected");
+        ++p;
         SkipSpace();
         const unsigned char quote = *p;
         if (quote != '"' && quote != '\'')
@@ -215,11 +244,7 @@ bool XmlChecker::ParseStartTag(bool& empty) {
         if (!ParseAttributeValue(static_cast<char>(quote)))
             return false;
     }
-    if (m_depth > 0) {
-        Top().hasChild = true;
-        Top().hasElementChild = true;
-    }
-    m_stack[static_cast<size_t>(m_depth++)] = frame;
+    ++m_depth;
     return true;
 }
 
@@ -238,21 +263,19 @@ bool XmlChecker::ParseEndTag() {
     p += 2;
     const Ptr nameStart = p;
     const Frame& open = Top();
-    // The usual end tag: the open element's name and '>'. Names are short;
-    // a loop here beats a library call.
-    size_t same = 0;
-    while (same < open.nameLength && p[same] == open.name[same])
-        ++same;
-    if (same == open.nameLength && p[same] == '>') {
-        p += open.nameLength + 1;
+    // The usual end tag: the open element's name and '>'.
+    const size_t length = open.nameLength;
+    if (static_cast<size_t>(m_end - p) > length + 8 && SameBytes(p, open.name, length) &&
+        p[length] == '>') {
+        p += length + 1;
         CloseFrame(open);
         --m_depth;
         return true;
     }
     if (!ParseName("an element name"))
         return false;
-    const size_t length = static_cast<size_t>(p - nameStart);
-    if (length != open.nameLength || std::memcmp(nameStart, open.name, length) != 0)
+    if (static_cast<size_t>(p - nameStart) != length ||
+        std::memcmp(nameStart, open.name, length) != 0)
         return Fail(tagStart,
                     "the end tag does not match <" +
                         std::string(reinterpret_cast<const char*>(open.name), open.nameLength) +
@@ -271,7 +294,7 @@ bool XmlChecker::ParseText(Frame& frame) {
     bool nonBlank = false;
     bool referenced = false;
     for (;;) {
-        p = ScanText(p);
+        p = m_wideTextScan ? ScanTextWide(p) : ScanText(p);
         const unsigned c = *p;
         if (c == '<')
             break;
@@ -287,11 +310,13 @@ bool XmlChecker::ParseText(Frame& frame) {
                 return Fail(p, "']]>' in text");
             nonBlank = true;
             ++p;
+        } else if (c == '\n' || c == '\t') {
+            ++p;
         } else if (c == '\r') {
             m_result.hasCarriageReturn = true;
             ++p;
         } else if (c >= 0x80) {
-            if (!SkipUtf8())
+            if (!SkipNonAscii(false))
                 return false;
             nonBlank = true;
         } else if (p >= m_end) {
@@ -335,13 +360,11 @@ bool XmlChecker::ParseElementTree() {
     while (m_depth > 0) {
         // Most text between tags is the layout of the file: a line break and
         // indentation, or nothing. It is told apart here, without the scan.
-        Ptr q = p;
-        while (*q == '\n' || *q == ' ' || *q == '\t')
-            ++q;
+        bool lineBreak = false;
+        const Ptr q = SkipLayout(p, lineBreak);
         if (*q == '<' && q < m_end) {
             if (q != p) {
                 Frame& frame = Top();
-                const bool lineBreak = std::memchr(p, '\n', static_cast<size_t>(q - p)) != nullptr;
                 frame.blankWithoutLineBreak |= !lineBreak;
                 if (!frame.hasChild && q[1] == '/')
                     frame.hasChild = true;
@@ -359,11 +382,39 @@ bool XmlChecker::ParseElementTree() {
                             std::string(reinterpret_cast<const char*>(open.name), open.nameLength) +
                             "> is not closed");
         }
-        // p is at '<'.
+        // p is at '<'. The commonest tags, an end tag that matches and a
+        // start tag that is just an ASCII name, are read right here.
         const unsigned next = p[1];
         bool ok = true;
         if (next == '/') {
+            const Frame& open = Top();
+            const size_t length = open.nameLength;
+            if (static_cast<size_t>(m_end - p) > length + 10 &&
+                SameBytes(p + 2, open.name, length) && p[length + 2] == '>') {
+                p += length + 3;
+                CloseFrame(open);
+                --m_depth;
+                continue;
+            }
             ok = ParseEndTag();
+        } else if (kXmlNameTable[next] & 1u) {
+            Ptr end = p + 2;
+            while (kXmlNameTable[*end] & 2u)
+                ++end;
+            if (*end == '>' && m_depth < kMaxElementDepth) {
+                Frame& parent = Top();
+                parent.hasChild = true;
+                parent.hasElementChild = true;
+                m_stack[static_cast<size_t>(m_depth++)] =
+                    Frame{p + 1, static_cast<size_t>(end - p - 1)};
+                p = end + 1;
+                continue;
+            }
+            ok = ParseStartTag(empty);
+            if (ok && empty) {
+                CloseFrame(Top());
+                --m_depth;
+            }
         } else if (next == '?') {
             ok = ParseProcessingInstruction();
             Top().hasChild = true;

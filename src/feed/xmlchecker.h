@@ -5,11 +5,25 @@
 
 #include "xmlcheck.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+// Bit 1: may start a name; bit 2: may stand in a name. ASCII only: bytes of
+// multi-byte characters have neither bit and take the slow way.
+inline constexpr auto kXmlNameTable = [] {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 128; ++c) {
+        const bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+        const bool inner = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
+        table[static_cast<size_t>(c)] =
+            static_cast<unsigned char>((start ? 1 : 0) | (inner ? 2 : 0));
+    }
+    return table;
+}();
 
 class XmlChecker final {
 public:
@@ -46,6 +60,12 @@ private:
     Ptr ParseName(const char* what, bool nmtoken = false);
     // A non-ASCII character at p: checked and skipped.
     bool SkipUtf8(uint32_t* cp = nullptr);
+    // The multi-byte characters from p on, with the ASCII between them that
+    // text passes over: text in most languages is all of that, and going
+    // back to the block scan for every character would cost several times
+    // more. Stops at a control character, '<', '&' or ']'. In a CDATA
+    // section the blocks may hold '<' and '&'.
+    bool SkipNonAscii(bool inCdata);
     bool BadByte(Ptr at);
 
     bool ParseXmlDeclaration();
@@ -85,6 +105,7 @@ private:
     Ptr m_end;
     Ptr p;
     bool m_failed = false;
+    bool m_wideTextScan;
     XmlCheck m_result;
 
     bool m_hasExternalSubset = false;
