@@ -5,12 +5,16 @@
 //   the list shows, and until the first post is shown and editable, against
 //   the whole `orvanctl list` of the same file;
 // - the peak memory of the program and all its child processes (renderer,
-//   GPU, utility) against the size of the file. "Together" is the sum of
-//   each process's proportional set size (PSS, /proc/PID/smaps_rollup):
-//   a page shared by several processes (the web engine's libraries, the
-//   zygote's pages) is split between them, so it counts once in the sum.
-//   The sum is sampled every 50 ms from opening until the first post is
-//   shown and settled, and the largest sample is the peak;
+//   GPU, utility) against the size of the file. "Together" counts every
+//   page in memory once: the resident pages of all the processes, told
+//   apart by physical frame (/proc/PID/pagemap, which needs root), so a
+//   page several of them map (the web engine's library, the zygote's pages)
+//   counts once, and in full even when programs outside the tree map it too.
+//   Sampled every 50 ms from opening until the first post has been shown
+//   for 2 s; the largest sample is the peak. Without root, the sum of the
+//   processes' proportional set sizes (PSS) stands in: it splits shared
+//   pages with every other program that maps them, so it varies with what
+//   else runs;
 // - the processor time per keystroke typed into a 1 MB post against a small
 //   one, and the same for a bare web view holding the post, which shows what
 //   the web engine itself costs.
@@ -40,11 +44,16 @@
 #include <QTimer>
 #include <QWebEngineView>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <malloc.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -120,36 +129,105 @@ qint64 TicksSince(const QHash<qint64, qint64>& before) {
     return spent;
 }
 
-// The most memory the process tree held at once, sampled while it runs:
-// proportional sizes, so pages shared between processes count once.
-class MemoryPeak final : public QObject {
+// The pages of a process that are in memory now, by physical frame number,
+// added to frames; false when the frame numbers cannot be read (they need
+// CAP_SYS_ADMIN). Only mappings with resident pages are looked at: the web
+// engine reserves many gigabytes of address space it never touches.
+bool AddResidentFrames(qint64 pid, std::vector<quint64>& frames) {
+    QFile pagemap(u"/proc/%1/pagemap"_s.arg(pid));
+    if (!pagemap.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    const qint64 pageSize = sysconf(_SC_PAGESIZE);
+    bool framesKnown = false;
+    quint64 start = 0;
+    quint64 end = 0;
+    for (const QByteArray& line : ReadProc(pid, "smaps").split('\n')) {
+        const qsizetype dash = line.indexOf('-');
+        const qsizetype space = line.indexOf(' ');
+        if (dash > 0 && space > dash && !line.startsWith("VmFlags")) {
+            bool ok1 = false;
+            bool ok2 = false;
+            const quint64 s = line.left(dash).toULongLong(&ok1, 16);
+            const quint64 e = line.mid(dash + 1, space - dash - 1).toULongLong(&ok2, 16);
+            if (ok1 && ok2) {
+                start = s;
+                end = e;
+                continue;
+            }
+        }
+        if (!line.startsWith("Rss:") || line.mid(4).trimmed().split(' ').value(0).toLongLong() == 0)
+            continue;
+        const qint64 pages = qint64(end - start) / pageSize;
+        QByteArray entries(pages * 8, Qt::Uninitialized);
+        if (!pagemap.seek(qint64(start / pageSize) * 8) ||
+            pagemap.read(entries.data(), entries.size()) != entries.size())
+            continue;
+        for (qint64 i = 0; i < pages; ++i) {
+            quint64 entry = 0;
+            std::memcpy(&entry, entries.constData() + i * 8, 8);
+            if (!(entry >> 63))
+                continue;
+            const quint64 frame = entry & ((quint64(1) << 55) - 1);
+            framesKnown = framesKnown || frame != 0;
+            frames.push_back(frame);
+        }
+    }
+    return framesKnown;
+}
+
+// The most memory the process tree held at once, sampled while it runs. A
+// page in memory counts once however many of the processes map it, and in
+// full, whether or not processes outside the tree (another program using the
+// same libraries) map it too: what the program would hold on its own. Where
+// frame numbers cannot be read, the sum of proportional set sizes stands in.
+class MemoryPeak final {
 public:
-    MemoryPeak() {
-        connect(&m_timer, &QTimer::timeout, this, [this] { sample(); });
-        m_timer.start(50);
-    }
+    // Samples on a thread of its own, so the program's own thread is not held up.
+    MemoryPeak()
+        : m_thread([this] {
+              while (!m_stop) {
+                  sample();
+                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+              }
+          }) {}
+    ~MemoryPeak() { stop(); }
     void sample() {
-        qint64 total = 0;
-        qint64 program = 0;
+        std::vector<quint64> frames;
+        qint64 pssKb = 0;
+        qint64 programKb = 0;
+        bool framesKnown = true;
         for (qint64 pid : ProcessTree()) {
-            const qint64 kb = ProcKb(pid, "smaps_rollup", "Pss:");
-            total += kb;
+            pssKb += ProcKb(pid, "smaps_rollup", "Pss:");
+            const size_t before = frames.size();
+            framesKnown = AddResidentFrames(pid, frames) && framesKnown;
             if (pid == getpid())
-                program = kb;
+                programKb = qint64(frames.size() - before) * sysconf(_SC_PAGESIZE) / 1024;
         }
-        if (total > m_peakKb) {
-            m_peakKb = total;
-            m_programKb = program;
+        std::sort(frames.begin(), frames.end());
+        frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+        const qint64 totalKb =
+            framesKnown ? qint64(frames.size()) * sysconf(_SC_PAGESIZE) / 1024 : pssKb;
+        m_byFrames = framesKnown;
+        if (totalKb > m_peakKb) {
+            m_peakKb = totalKb;
+            m_programKb = framesKnown ? programKb : ProcKb(getpid(), "smaps_rollup", "Pss:");
         }
     }
-    void stop() { m_timer.stop(); }
+    void stop() {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
     qint64 peakKb() const { return m_peakKb; }
     qint64 programAtPeakKb() const { return m_programKb; }
+    bool byFrames() const { return m_byFrames; }
 
 private:
-    QTimer m_timer;
     qint64 m_peakKb = 0;
     qint64 m_programKb = 0;
+    bool m_byFrames = false;
+    std::atomic<bool> m_stop = false;
+    std::thread m_thread;
 };
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
@@ -338,8 +416,8 @@ int main(int argc, char** argv) {
         WaitForPost(frame);
         const double firstPostMs = double(t.elapsed()) - shownMs;
         QTest::qWait(2000);
-        memory.sample();
         memory.stop();
+        memory.sample();
         qint64 ownPeaksKb = 0;
         for (qint64 pid : ProcessTree())
             ownPeaksKb += ProcKb(pid, "status", "VmHWM:");
@@ -356,11 +434,12 @@ int main(int argc, char** argv) {
                     shownMs / listMs);
         std::printf("  first post editable  %7.0f ms after the list  (%.1fx orvanctl list)\n",
                     firstPostMs, firstPostMs / listMs);
-        std::printf("  peak memory          %7.0f MB  all processes together (sum of PSS)"
-                    "  = %.2fx the file\n",
-                    peakMb, peakMb / fileMb);
-        std::printf("                       %7.0f MB  the program, %.0f MB its web engine "
-                    "processes, at that peak\n",
+        std::printf("  peak memory          %7.0f MB  all processes together (%s)  = %.2fx the "
+                    "file\n",
+                    peakMb, memory.byFrames() ? "each page in memory once" : "sum of PSS",
+                    peakMb / fileMb);
+        std::printf("                       %7.0f MB  the program, and %.0f MB more in its web "
+                    "engine processes, at that peak\n",
                     programMb, peakMb - programMb);
         std::printf("                       %7.0f MB  each process's own peak RSS added up, "
                     "shared pages counted in each  = %.2fx the file\n",
