@@ -10,8 +10,9 @@
 //   apart by physical frame (/proc/PID/pagemap, which needs root), so a
 //   page several of them map (the web engine's library, the zygote's pages)
 //   counts once, and in full even when programs outside the tree map it too.
-//   Sampled every 50 ms from opening until the first post has been shown
-//   for 2 s; the largest sample is the peak. Without root, the sum of the
+//   Sampled every 50 ms from a second opening of the file (the first is
+//   timed) until its first post has been shown for 2 s; the largest sample
+//   is the peak. Without root, the sum of the
 //   processes' proportional set sizes (PSS) stands in: it splits shared
 //   pages with every other program that maps them, so it varies with what
 //   else runs;
@@ -405,7 +406,6 @@ int main(int argc, char** argv) {
             return t.elapsed();
         });
 
-        MemoryPeak memory;
         QElapsedTimer t;
         t.start();
         if (!frame.openDocumentFile(feedPath))
@@ -415,6 +415,19 @@ int main(int argc, char** argv) {
         const double shownMs = double(t.elapsed());
         WaitForPost(frame);
         const double firstPostMs = double(t.elapsed()) - shownMs;
+        frame.activeChildFrame()->document()->SetModifiedFlag(false);
+        frame.closeChildFrame(frame.activeChildFrame());
+        malloc_trim(0);
+        QTest::qWait(1000);
+
+        // Memory is measured on a second opening of the file: sampling it
+        // takes processor time the first opening would have been timed with.
+        MemoryPeak memory;
+        if (!frame.openDocumentFile(feedPath))
+            return 1;
+        while (frame.activeChildFrame()->postsBar()->Model()->rowCount() < posts)
+            QCoreApplication::processEvents();
+        WaitForPost(frame);
         QTest::qWait(2000);
         memory.stop();
         memory.sample();
