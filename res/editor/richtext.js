@@ -16,8 +16,6 @@
     const END_SELECTION = "<!--EndSelection-->";
     const BLOCKS = ["p", "h1", "h2", "h3", "h4", "h5", "h6", "pre", "li", "div", "blockquote",
                     "address", "dd", "dt", "td", "th"];
-    // A post this long (characters of HTML) is drawn only near the screen.
-    const LONG_POST = 200000;
     // Prefix that keeps a post's meta http-equiv from acting.
     const DEFUSED = "x-orvan-inert-";
 
@@ -178,7 +176,6 @@
         t.innerHTML = text;
         defuse(t.content);
         body.replaceChildren(t.content);
-        body.classList.toggle("long", text.length > LONG_POST);
         post.switchOff(body);
         sel.forget();
         takenVersion = version;

@@ -229,36 +229,45 @@ void BreakAtTag(QString& text, const QString& tag, const QString& br) {
         return;
     const qsizetype l = br.size();
     const bool closing = IsClosingTag(tag);
-    // A lower-cased twin kept in step with every insertion, so the search does
-    // not lower the whole text again for each tag found.
-    QString lower = LowerKeepingPositions(text);
+    // Built in one pass: inserting into the text at each tag would move the
+    // rest of it every time, which a long post cannot afford. A break is
+    // never part of a tag, so the tags found in the text as it was are the
+    // ones the finished text holds.
+    const QString lower = LowerKeepingPositions(text);
     const QString lowerTag = LowerKeepingPositions(tag);
-    const QString lowerBr = LowerKeepingPositions(br);
-    const auto insert = [&](qsizetype at) {
-        text.insert(at, br);
-        lower.insert(at, lowerBr);
-    };
+    QString out;
+    qsizetype copied = 0;
     qsizetype pos = lower.indexOf(lowerTag, 0);
+    if (pos < 0)
+        return;
+    out.reserve(text.size() + text.size() / 16);
     while (pos >= 0) {
         qsizetype next;
         if (closing) {
-            if (pos >= l && QStringView(text).mid(pos - l, l) != br) {
-                insert(pos);
-                pos += l;
-            }
+            out += QStringView(text).mid(copied, pos - copied);
+            if (out.size() >= l && QStringView(out).right(l) != br)
+                out += br;
+            copied = pos;
             next = pos + tag.size();
         } else {
             const qsizetype a = pos + tag.size();
+            out += QStringView(text).mid(copied, a - copied);
+            copied = a;
             if (text.size() - a >= l) {
-                if (QStringView(text).mid(a, l) != br)
-                    insert(a);
-                next = a + l;
+                if (QStringView(text).mid(a, l) != br) {
+                    out += br;
+                    next = a;
+                } else {
+                    next = a + l;
+                }
             } else {
                 next = a;
             }
         }
         pos = lower.indexOf(lowerTag, next);
     }
+    out += QStringView(text).mid(copied);
+    text = out;
 }
 
 bool IsClosingTag(const QString& tag) {

@@ -32,6 +32,14 @@ void InitHtmlUiResources() {
 
 void PrepareHtmlUi() {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Every page is one of the program's own and no post ever runs a script,
+    // so all pages can live in one renderer process: each further renderer
+    // would hold another 10 MB or more beside a large feed.
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains("--renderer-process-limit")) {
+        flags += flags.isEmpty() ? "" : " ";
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + "--renderer-process-limit=1");
+    }
 }
 
 namespace {

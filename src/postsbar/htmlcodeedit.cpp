@@ -79,6 +79,49 @@ void CHtmlCodeEdit::ShowText(const QString& description) {
     UpdateReadOnly();
 }
 
+void CHtmlCodeEdit::UpdateText(const QString& description) {
+    if (!m_mapped || !ShowsOneForOne(description)) {
+        ShowText(description);
+        return;
+    }
+    // Positions of the document count its block separators as one character
+    // each, as the raw text holds them.
+    const QString old = document()->toRawText();
+    QString shown = LayOutForDisplay(description);
+    shown.replace(u'\n', QChar::ParagraphSeparator);
+    const qsizetype shortest = qMin(old.size(), shown.size());
+    qsizetype head = 0;
+    while (head < shortest && old.at(head) == shown.at(head))
+        ++head;
+    qsizetype tail = 0;
+    while (tail < shortest - head &&
+           old.at(old.size() - 1 - tail) == shown.at(shown.size() - 1 - tail))
+        ++tail;
+    // Never between the two halves of a surrogate pair.
+    if (head > 0 && shown.at(head - 1).isHighSurrogate())
+        --head;
+    if (tail > 0 && shown.at(shown.size() - tail).isLowSurrogate())
+        --tail;
+
+    m_settingText = true;
+    m_shown = description;
+    m_postText = description;
+    if (head != old.size() || head != shown.size()) {
+        // What the program shows is no step the user could undo.
+        document()->setUndoRedoEnabled(false);
+        QTextCursor cursor(document());
+        cursor.setPosition(int(head));
+        cursor.setPosition(int(old.size() - tail), QTextCursor::KeepAnchor);
+        QString middle = shown.mid(head, shown.size() - tail - head);
+        middle.replace(QChar::ParagraphSeparator, u'\n');
+        cursor.insertText(middle);
+        document()->setUndoRedoEnabled(true);
+        document()->setModified(false);
+    }
+    m_settingText = false;
+    UpdateReadOnly();
+}
+
 void CHtmlCodeEdit::SetLocked(bool locked) {
     m_locked = locked;
     UpdateReadOnly();

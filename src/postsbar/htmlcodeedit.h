@@ -14,6 +14,10 @@ public:
     // Shows a description laid out with line breaks around paragraphs and
     // breaks; showing never counts as a change by the user.
     void ShowText(const QString& description);
+    // Shows a new version of the same post: only the lines that differ are
+    // replaced, so a long post is not laid out and coloured anew for each
+    // change, and the reader keeps their place.
+    void UpdateText(const QString& description);
     // The post's text: what was shown, changed only by what the user did,
     // without the line breaks the pane adds for reading.
     QString GetText() const;

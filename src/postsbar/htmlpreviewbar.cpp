@@ -49,7 +49,7 @@ void CHtmlPreviewBar::OnRefreshTimer() {
     if (m_pendingSince.elapsed() <= RefreshQuietMs)
         return;
     m_refreshTimer.stop();
-    m_edit->ShowText(m_pending);
+    m_edit->UpdateText(m_pending);
     m_pending.clear();
 }
 

@@ -78,6 +78,8 @@ private slots:
     void selectPost_showsCodeWithBreaksOnly();
     void editorChange_refreshesAfterQuietTime();
     void selectAfterEditorChange_showsAtOnce();
+    void editorChanges_showAsFreshlyShown_data();
+    void editorChanges_showAsFreshlyShown();
     void typing_sendsDescriptionAtOnce();
     void typing_changesOnlyWhatWasTyped_data();
     void typing_changesOnlyWhatWasTyped();
@@ -117,6 +119,45 @@ void TestHtmlPreviewBar::selectAfterEditorChange_showsAtOnce() {
     QCOMPARE(f.Shown(), u"<P>\nBig B\n</P>"_s);
     QTest::qWait(1300);
     QCOMPARE(f.Shown(), u"<P>\nBig B\n</P>"_s);
+}
+
+void TestHtmlPreviewBar::editorChanges_showAsFreshlyShown_data() {
+    QTest::addColumn<QStringList>("changes");
+    const QString first = u"<P>Bee \"quoted\"</P>"_s;
+    QTest::newRow("typed at the end") << QStringList{first + u"x"_s, first + u"xy"_s};
+    QTest::newRow("typed inside") << QStringList{u"<P>Bee \"quo!ted\"</P>"_s};
+    QTest::newRow("new paragraphs")
+        << QStringList{u"<P>Bee</P><P>new</P><BR><P>\"quoted\"</P>"_s, u"<P>Bee</P>"_s};
+    QTest::newRow("emptied") << QStringList{QString(), u"<P>back</P>"_s};
+    QTest::newRow("one half of a pair differs")
+        << QStringList{u"<P>\U0001F600</P>"_s, u"<P>\U0001F603</P>"_s};
+    QTest::newRow("shown as it is and back")
+        << QStringList{u"<P>a\rb</P>"_s, u"<P>ab</P><P>c</P>"_s};
+    QTest::newRow("line breaks of the post")
+        << QStringList{u"<pre>a\nb</pre>"_s, u"<pre>a\nb\nc</pre><P>d</P>"_s};
+}
+
+// The pane replaces only what changed; what it shows, hands back and colours
+// must be what showing the whole text afresh gives.
+void TestHtmlPreviewBar::editorChanges_showAsFreshlyShown() {
+    QFETCH(QStringList, changes);
+    PreviewFrame f;
+    CHtmlCodeEdit* edit = f.preview->CodeEdit();
+    QSignalSpy userChanges(edit, &CHtmlCodeEdit::userChanged);
+    CHtmlCodeEdit fresh(nullptr);
+    for (const QString& description : changes) {
+        f.doc.NotifyViews(nullptr, HintSetDescription, description);
+        fresh.ShowText(description);
+        QTRY_COMPARE(f.Shown(), fresh.ShownText());
+        QCOMPARE(edit->GetText(), description);
+        QCOMPARE(edit->isReadOnly(), fresh.isReadOnly());
+        QVERIFY(!edit->document()->isUndoAvailable());
+        QCOMPARE(edit->document()->blockCount(), fresh.document()->blockCount());
+        for (int i = 0; i < fresh.document()->characterCount() - 1; ++i)
+            QCOMPARE(ColourAt(edit, i), ColourAt(&fresh, i));
+    }
+    QCOMPARE(userChanges.count(), 0);
+    QCOMPARE(f.doc.GetFeed().GetDescription(0), changes.last());
 }
 
 void TestHtmlPreviewBar::typing_sendsDescriptionAtOnce() {
