@@ -40,6 +40,8 @@ const QString kReady = u"Ready"_s;
 constexpr int kStoreQuietMs = 500;
 // How long a save or a switch waits for the page before going on without it.
 constexpr int kPageWaitMs = 10000;
+// The least height at which the face shows every row, with a few lines of body.
+constexpr int kFaceMinHeight = 300;
 // The posts whose numbers are remembered for late edits.
 constexpr qsizetype kShownKept = 16;
 
@@ -52,6 +54,10 @@ CRSSEditView::CRSSEditView(CRSSEditDoc* doc, QWidget* parent) : QWidget(parent),
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_surface, 1);
+    // The face lays out its title, toolbar, body, link and author within its
+    // height and does not scroll: below this the author row is cut off, so
+    // the post properties pane (and the preview beside) give way instead.
+    m_surface->setMinimumHeight(kFaceMinHeight);
     m_properties = new PostPropertiesPane(doc, this, this);
     layout->addWidget(m_properties);
     // Cut, copy and paste from menus act on the page's own clipboard commands.
