@@ -37,8 +37,9 @@ FeedOptions FeedOptions::Load(const QString& settingsFile, const QString& feedPa
     if (feedPath.isEmpty())
         return options;
     // The whole section at once: single reads stop at 260 characters.
-    for (const auto& [key, value] :
-         ReadProfileSection(settingsFile, FeedSettingsSection(feedPath))) {
+    for (const auto& entry : ReadProfileSection(settingsFile, FeedSettingsSection(feedPath))) {
+        const QString& key = entry.first;
+        const QString& value = entry.second;
         auto is = [&key](const QString& name) {
             return QString::compare(key, name, Qt::CaseInsensitive) == 0;
         };
