@@ -1,6 +1,7 @@
 #include "app/problemsdock.h"
 
 #include "document/rsseditdoc.h"
+#include "feed/feedprintjob.h"
 #include "feed/rssfeed.h"
 
 #include <QAbstractTableModel>
@@ -18,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -33,8 +35,11 @@ namespace {
 
 // The pause after the last edit before the feed is checked again.
 constexpr int kQuietMs = 1000;
-// At most one part in this many of a pause goes to printing the feed.
-constexpr qint64 kPrintsPerPause = 5;
+// The window's thread prints the feed in slices of about this long, so it
+// answers keys and paints between them.
+constexpr qint64 kSliceNs = 6'000'000;
+// Nodes printed between looks at the clock.
+constexpr size_t kNodesPerLook = 200;
 
 QIcon SeverityIcon(Severity severity) {
     QStyle* style = QApplication::style();
@@ -188,6 +193,10 @@ CProblemsDock::CProblemsDock(CRSSEditDoc* doc, QWidget* parent)
     m_quietTimer.setSingleShot(true);
     m_quietTimer.setInterval(kQuietMs);
     connect(&m_quietTimer, &QTimer::timeout, this, [this] { startValidation(); });
+    // A zero timer: the next slice comes after what the window has queued.
+    m_sliceTimer.setSingleShot(true);
+    m_sliceTimer.setInterval(0);
+    connect(&m_sliceTimer, &QTimer::timeout, this, &CProblemsDock::printSlice);
     connect(m_list, &QTreeView::activated, this,
             [this](const QModelIndex& index) { goToFinding(index.row()); });
     connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -206,6 +215,10 @@ CProblemsDock::CProblemsDock(CRSSEditDoc* doc, QWidget* parent)
         } else if (isHidden()) {
             // Closed: nothing follows the feed any more, so no stale marks.
             m_quietTimer.stop();
+            if (m_print) {
+                abandonPrint();
+                m_dirty = true;
+            }
             emit errorPostsChanged({});
         }
     });
@@ -292,6 +305,8 @@ void CProblemsDock::startValidation(bool collect) {
         m_again = true;
         return;
     }
+    // A print under way may be of an older feed: this one starts afresh.
+    abandonPrint();
     // What the page holds but has not handed over yet belongs in the check.
     // The editor waits for its page meanwhile; the hints that causes are ours.
     // A document that is not modified holds every edit already (the page
@@ -299,39 +314,133 @@ void CProblemsDock::startValidation(bool collect) {
     m_collecting = true;
     if (collect && m_doc->IsModified())
         m_doc->StorePendingEdits();
-    QElapsedTimer printing;
-    printing.start();
-    QByteArray bytes = m_doc->GetFeed().SaveToMemory();
-    // The tree is printed on the window's thread, which a feed of many
-    // megabytes holds for a noticeable moment: the pause that starts the next
-    // check grows with it, so typing is not cut into every second.
-    m_quietTimer.setInterval(
-        static_cast<int>(std::max<qint64>(kQuietMs, printing.elapsed() * kPrintsPerPause)));
     m_collecting = false;
     m_dirty = false;
-    if (m_validated && bytes == m_lastBytes) {
-        updateFixButton();
+    m_print = std::make_unique<FeedPrintJob>(m_doc->GetFeed());
+    m_printRevision = m_doc->GetFeed().GetRevision();
+    m_matching = m_validated && m_lastParts && m_print->Form().kind == m_lastForm.kind &&
+                 m_print->Form().encoding == m_lastForm.encoding &&
+                 m_print->Form().bom == m_lastForm.bom;
+    m_matchPart = 0;
+    m_matchOffset = 0;
+    updateSummary();
+    updateFixButton();
+    printSlice();
+}
+
+void CProblemsDock::abandonPrint() {
+    m_sliceTimer.stop();
+    m_print.reset();
+    m_parts.clear();
+}
+
+bool CProblemsDock::matchesLastPrint(const std::string& part) {
+    size_t pos = 0;
+    while (pos < part.size()) {
+        if (m_matchPart >= m_lastParts->size())
+            return false;
+        const std::string& last = (*m_lastParts)[m_matchPart];
+        const size_t length = std::min(last.size() - m_matchOffset, part.size() - pos);
+        if (std::memcmp(last.data() + m_matchOffset, part.data() + pos, length) != 0)
+            return false;
+        pos += length;
+        m_matchOffset += length;
+        if (m_matchOffset == last.size()) {
+            ++m_matchPart;
+            m_matchOffset = 0;
+        }
+    }
+    return true;
+}
+
+void CProblemsDock::holdPrintForTests(bool hold) {
+    m_holdPrint = hold;
+    if (!hold && m_print)
+        m_sliceTimer.start();
+}
+
+void CProblemsDock::printSlice() {
+    if (!m_print)
+        return;
+    if (m_doc->GetFeed().GetRevision() != m_printRevision) {
+        // The feed changed under the print (the nodes it stood on may be
+        // gone): start over once the edits pause.
+        abandonPrint();
+        ++m_abandoned;
+        m_dirty = true;
+        if (!m_quietTimer.isActive())
+            scheduleValidation();
         updateSummary();
+        updateFixButton();
         return;
     }
-    m_lastBytes = bytes;
+    QElapsedTimer slice;
+    slice.start();
+    std::string part;
+    DocumentPrinter::Step step;
+    if (m_sliceNodes > 0) {
+        step = m_print->Print(part, m_sliceNodes);
+    } else {
+        do
+            step = m_print->Print(part, kNodesPerLook);
+        while (step == DocumentPrinter::Step::More && slice.nsecsElapsed() < kSliceNs);
+    }
+    if (m_matching)
+        m_matching = matchesLastPrint(part);
+    if (!part.empty())
+        m_parts.push_back(std::move(part));
+    if (step == DocumentPrinter::Step::More) {
+        if (!m_holdPrint)
+            m_sliceTimer.start();
+        return;
+    }
+    finishPrint(step == DocumentPrinter::Step::Failed);
+}
+
+void CProblemsDock::finishPrint(bool failed) {
+    const FeedFileForm form = m_print->Form();
+    m_print.reset();
+    // A feed a save would refuse to write gives no bytes, as a save writes none.
+    if (failed)
+        m_parts.clear();
+    if (m_matching && !failed) {
+        while (m_matchPart < m_lastParts->size() && (*m_lastParts)[m_matchPart].empty())
+            ++m_matchPart;
+        if (m_matchPart == m_lastParts->size() && m_matchOffset == 0) {
+            m_parts.clear();
+            updateFixButton();
+            updateSummary();
+            return;
+        }
+    }
+    auto parts = std::make_shared<const std::vector<std::string>>(std::move(m_parts));
+    m_parts.clear();
+    // The last print's text goes with the worker, which lets go of it there
+    // rather than on the window's thread.
+    std::shared_ptr<const std::vector<std::string>> last = std::move(m_lastParts);
+    m_lastParts = failed ? nullptr : parts;
+    m_lastForm = form;
     m_running = true;
     const int run = ++m_run;
     updateSummary();
     updateFixButton();
     std::shared_ptr<ProblemsChannel> channel = m_channel;
-    QThreadPool::globalInstance()->start([channel, bytes = std::move(bytes), run] {
-        ValidationReport report = ValidateFeedBytes(bytes);
-        QMutexLocker lock(&channel->mutex);
-        if (CProblemsDock* dock = channel->dock) {
-            QMetaObject::invokeMethod(
-                dock,
-                [dock, run, report = std::move(report)]() mutable {
-                    dock->takeReport(run, std::move(report));
-                },
-                Qt::QueuedConnection);
-        }
-    });
+    QThreadPool::globalInstance()->start(
+        [channel, parts = std::move(parts), last = std::move(last), form, failed, run]() mutable {
+            last.reset();
+            const QByteArray bytes = failed ? QByteArray() : FeedBytesFromText(*parts, form);
+            parts.reset();
+            ValidationReport report = ValidateFeedBytes(bytes);
+            QMutexLocker lock(&channel->mutex);
+            if (CProblemsDock* dock = channel->dock) {
+                QMetaObject::invokeMethod(
+                    dock,
+                    [dock, run, report = std::move(report)]() mutable {
+                        dock->takeReport(run, std::move(report));
+                    },
+                    Qt::QueuedConnection);
+            }
+        });
 }
 
 void CProblemsDock::takeReport(int run, ValidationReport report) {
@@ -386,7 +495,9 @@ void CProblemsDock::emitErrorPosts() {
 }
 
 void CProblemsDock::updateSummary() {
-    if (m_running || !m_validated) {
+    const bool checking = m_running || m_print;
+    // With nothing to show yet, or nothing but a verdict, the check is the news.
+    if (!m_validated || (checking && (!m_loaded || m_findings.empty()))) {
         m_summary->setText(u"Checking the feed…"_s);
         return;
     }
@@ -409,7 +520,9 @@ void CProblemsDock::updateSummary() {
     add(counts[0], u"error"_s, u"errors"_s);
     add(counts[1], u"warning"_s, u"warnings"_s);
     add(counts[2], u"note"_s, u"notes"_s);
-    m_summary->setText(parts.join(u", "_s) + (m_dirty ? u" (checking again soon)"_s : QString()));
+    m_summary->setText(parts.join(u", "_s) + (checking  ? u" (checking…)"_s
+                                              : m_dirty ? u" (checking again soon)"_s
+                                                        : QString()));
 }
 
 void CProblemsDock::updateFixButton() {
@@ -495,6 +608,8 @@ bool CProblemsDock::fixFinding(int row) {
         return false;
     m_fixing = true;
     const bool fixed = ApplyFix(m_doc->GetFeed(), finding, input);
+    // The fix edits the tree directly: a print in progress must not go on.
+    m_doc->GetFeed().NoteChanged();
     if (fixed) {
         m_doc->SetModifiedFlag(true);
         // The list shows the post's title and date; the editor and the
