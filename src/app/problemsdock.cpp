@@ -6,7 +6,6 @@
 
 #include <QAbstractTableModel>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -35,11 +34,15 @@ namespace {
 
 // The pause after the last edit before the feed is checked again.
 constexpr int kQuietMs = 1000;
-// The window's thread prints the feed in slices of about this long, so it
-// answers keys and paints between them.
-constexpr qint64 kSliceNs = 6'000'000;
-// Nodes printed between looks at the clock.
-constexpr size_t kNodesPerLook = 200;
+
+// A print's text runs to a hundred megabytes on a large feed: handing it back
+// to the system takes a moment, which a worker spends rather than the window.
+void ReleaseOnWorker(std::vector<std::string>& parts) {
+    if (parts.empty())
+        return;
+    QThreadPool::globalInstance()->start([held = std::move(parts)] {});
+    parts.clear();
+}
 
 QIcon SeverityIcon(Severity severity) {
     QStyle* style = QApplication::style();
@@ -331,7 +334,7 @@ void CProblemsDock::startValidation(bool collect) {
 void CProblemsDock::abandonPrint() {
     m_sliceTimer.stop();
     m_print.reset();
-    m_parts.clear();
+    ReleaseOnWorker(m_parts);
 }
 
 bool CProblemsDock::matchesLastPrint(const std::string& part) {
@@ -374,17 +377,11 @@ void CProblemsDock::printSlice() {
         updateFixButton();
         return;
     }
-    QElapsedTimer slice;
-    slice.start();
+    // The window's thread prints the feed in short slices, so it answers
+    // keys and paints between them.
     std::string part;
-    DocumentPrinter::Step step;
-    if (m_sliceNodes > 0) {
-        step = m_print->Print(part, m_sliceNodes);
-    } else {
-        do
-            step = m_print->Print(part, kNodesPerLook);
-        while (step == DocumentPrinter::Step::More && slice.nsecsElapsed() < kSliceNs);
-    }
+    const DocumentPrinter::Step step = m_sliceNodes > 0 ? m_print->Print(part, m_sliceNodes)
+                                                        : m_print->PrintFor(part, kPrintSliceNs);
     if (m_matching)
         m_matching = matchesLastPrint(part);
     if (!part.empty())
@@ -402,12 +399,12 @@ void CProblemsDock::finishPrint(bool failed) {
     m_print.reset();
     // A feed a save would refuse to write gives no bytes, as a save writes none.
     if (failed)
-        m_parts.clear();
+        ReleaseOnWorker(m_parts);
     if (m_matching && !failed) {
         while (m_matchPart < m_lastParts->size() && (*m_lastParts)[m_matchPart].empty())
             ++m_matchPart;
         if (m_matchPart == m_lastParts->size() && m_matchOffset == 0) {
-            m_parts.clear();
+            ReleaseOnWorker(m_parts);
             updateFixButton();
             updateSummary();
             return;

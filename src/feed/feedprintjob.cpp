@@ -3,6 +3,8 @@
 #include "feed/feedencoding.h"
 #include "feed/rssfeed.h"
 
+#include <QElapsedTimer>
+
 FeedPrintJob::FeedPrintJob(const CRssFeed& feed) {
     m_form.kind = feed.GetEncodingKind();
     m_form.bom = feed.HasByteOrderMark();
@@ -23,6 +25,19 @@ FeedPrintJob::~FeedPrintJob() = default;
 
 DocumentPrinter::Step FeedPrintJob::Print(std::string& out, size_t nodes) {
     return m_printer ? m_printer->Print(out, nodes) : DocumentPrinter::Step::Failed;
+}
+
+DocumentPrinter::Step FeedPrintJob::PrintFor(std::string& out, qint64 nanoseconds) {
+    // A few hundred nodes take some microseconds: the clock is not looked at
+    // more often than that is worth.
+    constexpr size_t kNodesPerLook = 200;
+    QElapsedTimer timer;
+    timer.start();
+    DocumentPrinter::Step step;
+    do
+        step = Print(out, kNodesPerLook);
+    while (step == DocumentPrinter::Step::More && timer.nsecsElapsed() < nanoseconds);
+    return step;
 }
 
 QByteArray FeedBytesFromText(const std::vector<std::string>& parts, const FeedFileForm& form) {

@@ -12,6 +12,10 @@
 #include <vector>
 
 class CRssFeed;
+
+// How long a slice of a print on a window's thread lasts: well inside a
+// frame, so keys and paints go on between slices.
+constexpr qint64 kPrintSliceNs = 5'000'000;
 class LegacyEncoder;
 
 // How a feed's printed text becomes the bytes of its file.
@@ -34,6 +38,9 @@ public:
     // Appends the text (UTF-8, the file's line ends) of up to nodes more
     // nodes to out.
     DocumentPrinter::Step Print(std::string& out, size_t nodes);
+    // Prints until about nanoseconds have passed (looking at the clock every
+    // few hundred nodes) or the print is over.
+    DocumentPrinter::Step PrintFor(std::string& out, qint64 nanoseconds);
     const FeedFileForm& Form() const { return m_form; }
 
 private:
