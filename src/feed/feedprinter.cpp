@@ -57,6 +57,12 @@ private:
         for (; budget > 0; --budget) {
             if (!m_node)
                 return DocumentPrinter::Step::Done;
+            // Whether the children go one a line takes a look at every one
+            // of them: a channel of many thousand items is looked over
+            // across several parts, before its start tag is printed.
+            if (!m_exact && m_node.type() == pugi::node_element && m_node.first_child() &&
+                !ScanChildren(budget))
+                return DocumentPrinter::Step::More;
             if (!m_exact)
                 Indent(m_depth);
             if (m_node.type() == pugi::node_element) {
@@ -72,7 +78,7 @@ private:
                     out += '"';
                 }
                 if (m_node.first_child()) {
-                    const bool childrenExact = m_exact || !IsElementOnly(m_node);
+                    const bool childrenExact = m_exact || !m_scanElementOnly;
                     out += '>';
                     if (!childrenExact)
                         out += '\n';
@@ -91,6 +97,30 @@ private:
             Advance();
         }
         return m_node ? DocumentPrinter::Step::More : DocumentPrinter::Step::Done;
+    }
+
+    // Looks over the children of m_node, at most a few for each node of the
+    // budget (they cost far less than a printed node); false when the budget
+    // ran out first. The answer is left in m_scanElementOnly.
+    bool ScanChildren(size_t budget) {
+        constexpr size_t kChildrenPerNode = 16;
+        if (m_scanned != m_node) {
+            m_scanned = m_node;
+            m_scanChild = m_node.first_child();
+            m_scanElementOnly = false;
+        }
+        size_t looks = budget > SIZE_MAX / kChildrenPerNode ? SIZE_MAX : budget * kChildrenPerNode;
+        for (; m_scanChild; m_scanChild = m_scanChild.next_sibling()) {
+            if (looks-- == 0)
+                return false;
+            if (IsTextNode(m_scanChild)) {
+                m_scanElementOnly = false;
+                m_scanChild = pugi::xml_node();
+                return true;
+            }
+            m_scanElementOnly |= m_scanChild.type() == pugi::node_element;
+        }
+        return true;
     }
 
     // On to the next sibling, closing the elements whose last child was printed.
@@ -309,6 +339,11 @@ private:
     bool m_exact = false;
     int m_depth = 0;
     bool m_failed = false;
+    // The element whose children are being looked over, the next child to
+    // look at, and what was seen so far.
+    pugi::xml_node m_scanned;
+    pugi::xml_node m_scanChild;
+    bool m_scanElementOnly = false;
     QString m_error;
 };
 
