@@ -1,10 +1,10 @@
 #include "app/problemsdock.h"
 
+#include "app/problemsmodel.h"
 #include "document/rsseditdoc.h"
 #include "feed/feedprintjob.h"
 #include "feed/rssfeed.h"
 
-#include <QAbstractTableModel>
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -35,46 +35,14 @@ namespace {
 // The pause after the last edit before the feed is checked again.
 constexpr int kQuietMs = 1000;
 
-// A print's text runs to a hundred megabytes on a large feed: handing it back
-// to the system takes a moment, which a worker spends rather than the window.
-void ReleaseOnWorker(std::vector<std::string>& parts) {
-    if (parts.empty())
+// A print's text runs to a hundred megabytes on a large feed, and its findings
+// to hundreds of thousands: handing them back to the system takes a moment,
+// which a worker spends rather than the window.
+template <typename T> void ReleaseOnWorker(std::vector<T>& items) {
+    if (items.empty())
         return;
-    QThreadPool::globalInstance()->start([held = std::move(parts)] {});
-    parts.clear();
-}
-
-QIcon SeverityIcon(Severity severity) {
-    QStyle* style = QApplication::style();
-    switch (severity) {
-    case Severity::Error: {
-        static const QIcon icon =
-            QIcon::fromTheme(u"dialog-error"_s, style->standardIcon(QStyle::SP_MessageBoxCritical));
-        return icon;
-    }
-    case Severity::Warning: {
-        static const QIcon icon = QIcon::fromTheme(
-            u"dialog-warning"_s, style->standardIcon(QStyle::SP_MessageBoxWarning));
-        return icon;
-    }
-    case Severity::Info:
-        break;
-    }
-    static const QIcon icon = QIcon::fromTheme(
-        u"dialog-information"_s, style->standardIcon(QStyle::SP_MessageBoxInformation));
-    return icon;
-}
-
-QString SeverityName(Severity severity) {
-    switch (severity) {
-    case Severity::Error:
-        return u"Error"_s;
-    case Severity::Warning:
-        return u"Warning"_s;
-    case Severity::Info:
-        break;
-    }
-    return u"Note"_s;
+    QThreadPool::globalInstance()->start([held = std::move(items)] {});
+    items.clear();
 }
 
 // The enclosures of a post, as the user tells them apart: address, type, length.
@@ -94,67 +62,6 @@ QStringList EnclosureTexts(const CRssFeed& feed, int post) {
 }
 
 } // namespace
-
-// The findings as rows: message with its severity's icon, the post's title,
-// the line, and the fix on offer.
-class ProblemsModel final : public QAbstractTableModel {
-public:
-    ProblemsModel(const CRssFeed& feed, const std::vector<Finding>& findings, QObject* parent)
-        : QAbstractTableModel(parent), m_feed(feed), m_findings(findings) {}
-
-    void reset() {
-        beginResetModel();
-        endResetModel();
-    }
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
-        return parent.isValid() ? 0 : static_cast<int>(m_findings.size());
-    }
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override {
-        return parent.isValid() ? 0 : 4;
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || static_cast<size_t>(index.row()) >= m_findings.size())
-            return QVariant();
-        const Finding& finding = m_findings[static_cast<size_t>(index.row())];
-        switch (role) {
-        case Qt::DisplayRole:
-            switch (index.column()) {
-            case 0:
-                return finding.message;
-            case 1:
-                // The findings may be a moment older than the posts list.
-                if (finding.post < 0)
-                    return u"(channel)"_s;
-                return finding.post < m_feed.GetPostCount() ? m_feed.GetTitleLine(finding.post)
-                                                            : QString();
-            case 2:
-                return finding.line;
-            default:
-                return CProblemsDock::FixText(finding.fix);
-            }
-        case Qt::DecorationRole:
-            return index.column() == 0 ? SeverityIcon(finding.severity()) : QVariant();
-        case Qt::ToolTipRole:
-            return u"%1 %2 (line %3, column %4): %5"_s
-                .arg(SeverityName(finding.severity()), QString::fromLatin1(finding.id()))
-                .arg(finding.line)
-                .arg(finding.column)
-                .arg(finding.message);
-        default:
-            return QVariant();
-        }
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-            return QVariant();
-        static const char* const titles[] = {"Problem", "Post", "Line", "Fix"};
-        return section >= 0 && section < 4 ? QString::fromLatin1(titles[section]) : QVariant();
-    }
-
-private:
-    const CRssFeed& m_feed;
-    const std::vector<Finding>& m_findings;
-};
 
 CProblemsDock::CProblemsDock(CRSSEditDoc* doc, QWidget* parent)
     : QDockWidget(u"Problems"_s, parent), m_doc(doc),
@@ -452,8 +359,10 @@ void CProblemsDock::takeReport(int run, ValidationReport report) {
     std::optional<Finding> chosen;
     if (row >= 0 && static_cast<size_t>(row) < m_findings.size())
         chosen = m_findings[static_cast<size_t>(row)];
+    m_model->beginReset();
+    ReleaseOnWorker(m_findings);
     m_findings = std::move(report.findings);
-    m_model->reset();
+    m_model->endReset();
     if (chosen) {
         const auto same = std::find_if(m_findings.begin(), m_findings.end(), [&](const Finding& f) {
             return f.msg == chosen->msg && f.post == chosen->post && f.field == chosen->field &&
