@@ -195,7 +195,11 @@ void CProblemsDock::documentTitleChanged() {
 void CProblemsDock::markDirty() {
     if (m_collecting || m_fixing)
         return;
+    // Said at once, not a second later: the findings on show are older than the feed.
+    const bool wasDirty = m_dirty;
     m_dirty = true;
+    if (!wasDirty)
+        updateSummary();
     updateFixButton();
     scheduleValidation();
 }
@@ -362,6 +366,9 @@ void CProblemsDock::takeReport(int run, ValidationReport report) {
     m_model->beginReset();
     ReleaseOnWorker(m_findings);
     m_findings = std::move(report.findings);
+    std::fill(std::begin(m_counts), std::end(m_counts), 0);
+    for (const Finding& finding : m_findings)
+        ++m_counts[static_cast<int>(finding.severity())];
     m_model->endReset();
     if (chosen) {
         const auto same = std::find_if(m_findings.begin(), m_findings.end(), [&](const Finding& f) {
@@ -411,9 +418,7 @@ void CProblemsDock::updateSummary() {
         m_summary->setText(u"The feed does not load."_s);
         return;
     }
-    int counts[3] = {0, 0, 0};
-    for (const Finding& finding : m_findings)
-        ++counts[static_cast<int>(finding.severity())];
+    const int* counts = m_counts;
     if (m_findings.empty()) {
         m_summary->setText(u"No problems found."_s);
         return;

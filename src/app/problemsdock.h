@@ -106,6 +106,8 @@ private:
     QTimer m_quietTimer;
 
     std::vector<Finding> m_findings;
+    // Errors, warnings and notes among them.
+    int m_counts[3] = {0, 0, 0};
     bool m_loaded = true;
     // The print under way, the feed's revision it started at and its text so far.
     std::unique_ptr<FeedPrintJob> m_print;
