@@ -174,6 +174,17 @@ void CProblemsDock::onNotify(DocumentListener* sender, DocHint hint, const HintP
     case HintFeedLoaded:
         markDirty();
         break;
+    case HintStorePost:
+    case HintStorePostQuietly:
+        // Someone else is about to store the editor's post, and maybe change
+        // more of the tree (a save writes its own elements): a print under way
+        // stops here rather than trust that every such change is counted.
+        if (m_print && !m_collecting) {
+            abandonPrint();
+            ++m_abandoned;
+            markDirty();
+        }
+        break;
     default:
         break;
     }
