@@ -1,11 +1,11 @@
 #include "app/problemsdock.h"
 
+#include "app/problemsmodel.h"
 #include "document/rsseditdoc.h"
+#include "feed/feedprintjob.h"
 #include "feed/rssfeed.h"
 
-#include <QAbstractTableModel>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -33,40 +34,15 @@ namespace {
 
 // The pause after the last edit before the feed is checked again.
 constexpr int kQuietMs = 1000;
-// At most one part in this many of a pause goes to printing the feed.
-constexpr qint64 kPrintsPerPause = 5;
 
-QIcon SeverityIcon(Severity severity) {
-    QStyle* style = QApplication::style();
-    switch (severity) {
-    case Severity::Error: {
-        static const QIcon icon =
-            QIcon::fromTheme(u"dialog-error"_s, style->standardIcon(QStyle::SP_MessageBoxCritical));
-        return icon;
-    }
-    case Severity::Warning: {
-        static const QIcon icon = QIcon::fromTheme(
-            u"dialog-warning"_s, style->standardIcon(QStyle::SP_MessageBoxWarning));
-        return icon;
-    }
-    case Severity::Info:
-        break;
-    }
-    static const QIcon icon = QIcon::fromTheme(
-        u"dialog-information"_s, style->standardIcon(QStyle::SP_MessageBoxInformation));
-    return icon;
-}
-
-QString SeverityName(Severity severity) {
-    switch (severity) {
-    case Severity::Error:
-        return u"Error"_s;
-    case Severity::Warning:
-        return u"Warning"_s;
-    case Severity::Info:
-        break;
-    }
-    return u"Note"_s;
+// A print's text runs to a hundred megabytes on a large feed, and its findings
+// to hundreds of thousands: handing them back to the system takes a moment,
+// which a worker spends rather than the window.
+template <typename T> void ReleaseOnWorker(std::vector<T>& items) {
+    if (items.empty())
+        return;
+    QThreadPool::globalInstance()->start([held = std::move(items)] {});
+    items.clear();
 }
 
 // The enclosures of a post, as the user tells them apart: address, type, length.
@@ -86,67 +62,6 @@ QStringList EnclosureTexts(const CRssFeed& feed, int post) {
 }
 
 } // namespace
-
-// The findings as rows: message with its severity's icon, the post's title,
-// the line, and the fix on offer.
-class ProblemsModel final : public QAbstractTableModel {
-public:
-    ProblemsModel(const CRssFeed& feed, const std::vector<Finding>& findings, QObject* parent)
-        : QAbstractTableModel(parent), m_feed(feed), m_findings(findings) {}
-
-    void reset() {
-        beginResetModel();
-        endResetModel();
-    }
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
-        return parent.isValid() ? 0 : static_cast<int>(m_findings.size());
-    }
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override {
-        return parent.isValid() ? 0 : 4;
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || static_cast<size_t>(index.row()) >= m_findings.size())
-            return QVariant();
-        const Finding& finding = m_findings[static_cast<size_t>(index.row())];
-        switch (role) {
-        case Qt::DisplayRole:
-            switch (index.column()) {
-            case 0:
-                return finding.message;
-            case 1:
-                // The findings may be a moment older than the posts list.
-                if (finding.post < 0)
-                    return u"(channel)"_s;
-                return finding.post < m_feed.GetPostCount() ? m_feed.GetTitleLine(finding.post)
-                                                            : QString();
-            case 2:
-                return finding.line;
-            default:
-                return CProblemsDock::FixText(finding.fix);
-            }
-        case Qt::DecorationRole:
-            return index.column() == 0 ? SeverityIcon(finding.severity()) : QVariant();
-        case Qt::ToolTipRole:
-            return u"%1 %2 (line %3, column %4): %5"_s
-                .arg(SeverityName(finding.severity()), QString::fromLatin1(finding.id()))
-                .arg(finding.line)
-                .arg(finding.column)
-                .arg(finding.message);
-        default:
-            return QVariant();
-        }
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-            return QVariant();
-        static const char* const titles[] = {"Problem", "Post", "Line", "Fix"};
-        return section >= 0 && section < 4 ? QString::fromLatin1(titles[section]) : QVariant();
-    }
-
-private:
-    const CRssFeed& m_feed;
-    const std::vector<Finding>& m_findings;
-};
 
 CProblemsDock::CProblemsDock(CRSSEditDoc* doc, QWidget* parent)
     : QDockWidget(u"Problems"_s, parent), m_doc(doc),
@@ -188,6 +103,10 @@ CProblemsDock::CProblemsDock(CRSSEditDoc* doc, QWidget* parent)
     m_quietTimer.setSingleShot(true);
     m_quietTimer.setInterval(kQuietMs);
     connect(&m_quietTimer, &QTimer::timeout, this, [this] { startValidation(); });
+    // A zero timer: the next slice comes after what the window has queued.
+    m_sliceTimer.setSingleShot(true);
+    m_sliceTimer.setInterval(0);
+    connect(&m_sliceTimer, &QTimer::timeout, this, &CProblemsDock::printSlice);
     connect(m_list, &QTreeView::activated, this,
             [this](const QModelIndex& index) { goToFinding(index.row()); });
     connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -206,6 +125,10 @@ CProblemsDock::CProblemsDock(CRSSEditDoc* doc, QWidget* parent)
         } else if (isHidden()) {
             // Closed: nothing follows the feed any more, so no stale marks.
             m_quietTimer.stop();
+            if (m_print) {
+                abandonPrint();
+                m_dirty = true;
+            }
             emit errorPostsChanged({});
         }
     });
@@ -251,6 +174,17 @@ void CProblemsDock::onNotify(DocumentListener* sender, DocHint hint, const HintP
     case HintFeedLoaded:
         markDirty();
         break;
+    case HintStorePost:
+    case HintStorePostQuietly:
+        // Someone else is about to store the editor's post, and maybe change
+        // more of the tree (a save writes its own elements): a print under way
+        // stops here rather than trust that every such change is counted.
+        if (m_print && !m_collecting) {
+            abandonPrint();
+            ++m_abandoned;
+            markDirty();
+        }
+        break;
     default:
         break;
     }
@@ -272,7 +206,11 @@ void CProblemsDock::documentTitleChanged() {
 void CProblemsDock::markDirty() {
     if (m_collecting || m_fixing)
         return;
+    // Said at once, not a second later: the findings on show are older than the feed.
+    const bool wasDirty = m_dirty;
     m_dirty = true;
+    if (!wasDirty)
+        updateSummary();
     updateFixButton();
     scheduleValidation();
 }
@@ -292,6 +230,8 @@ void CProblemsDock::startValidation(bool collect) {
         m_again = true;
         return;
     }
+    // A print under way may be of an older feed: this one starts afresh.
+    abandonPrint();
     // What the page holds but has not handed over yet belongs in the check.
     // The editor waits for its page meanwhile; the hints that causes are ours.
     // A document that is not modified holds every edit already (the page
@@ -299,39 +239,127 @@ void CProblemsDock::startValidation(bool collect) {
     m_collecting = true;
     if (collect && m_doc->IsModified())
         m_doc->StorePendingEdits();
-    QElapsedTimer printing;
-    printing.start();
-    QByteArray bytes = m_doc->GetFeed().SaveToMemory();
-    // The tree is printed on the window's thread, which a feed of many
-    // megabytes holds for a noticeable moment: the pause that starts the next
-    // check grows with it, so typing is not cut into every second.
-    m_quietTimer.setInterval(
-        static_cast<int>(std::max<qint64>(kQuietMs, printing.elapsed() * kPrintsPerPause)));
     m_collecting = false;
     m_dirty = false;
-    if (m_validated && bytes == m_lastBytes) {
-        updateFixButton();
+    m_print = std::make_unique<FeedPrintJob>(m_doc->GetFeed());
+    m_printRevision = m_doc->GetFeed().GetRevision();
+    m_matching = m_validated && m_lastParts && m_print->Form().kind == m_lastForm.kind &&
+                 m_print->Form().encoding == m_lastForm.encoding &&
+                 m_print->Form().bom == m_lastForm.bom;
+    m_matchPart = 0;
+    m_matchOffset = 0;
+    updateSummary();
+    updateFixButton();
+    printSlice();
+}
+
+void CProblemsDock::abandonPrint() {
+    m_sliceTimer.stop();
+    m_print.reset();
+    ReleaseOnWorker(m_parts);
+}
+
+bool CProblemsDock::matchesLastPrint(const std::string& part) {
+    size_t pos = 0;
+    while (pos < part.size()) {
+        if (m_matchPart >= m_lastParts->size())
+            return false;
+        const std::string& last = (*m_lastParts)[m_matchPart];
+        const size_t length = std::min(last.size() - m_matchOffset, part.size() - pos);
+        if (std::memcmp(last.data() + m_matchOffset, part.data() + pos, length) != 0)
+            return false;
+        pos += length;
+        m_matchOffset += length;
+        if (m_matchOffset == last.size()) {
+            ++m_matchPart;
+            m_matchOffset = 0;
+        }
+    }
+    return true;
+}
+
+void CProblemsDock::holdPrintForTests(bool hold) {
+    m_holdPrint = hold;
+    if (!hold && m_print)
+        m_sliceTimer.start();
+}
+
+void CProblemsDock::printSlice() {
+    if (!m_print)
+        return;
+    if (m_doc->GetFeed().GetRevision() != m_printRevision) {
+        // The feed changed under the print (the nodes it stood on may be
+        // gone): start over once the edits pause.
+        abandonPrint();
+        ++m_abandoned;
+        m_dirty = true;
+        if (!m_quietTimer.isActive())
+            scheduleValidation();
         updateSummary();
+        updateFixButton();
         return;
     }
-    m_lastBytes = bytes;
+    // The window's thread prints the feed in short slices, so it answers
+    // keys and paints between them.
+    std::string part;
+    const DocumentPrinter::Step step = m_sliceNodes > 0 ? m_print->Print(part, m_sliceNodes)
+                                                        : m_print->PrintFor(part, kPrintSliceNs);
+    if (m_matching)
+        m_matching = matchesLastPrint(part);
+    if (!part.empty())
+        m_parts.push_back(std::move(part));
+    if (step == DocumentPrinter::Step::More) {
+        if (!m_holdPrint)
+            m_sliceTimer.start();
+        return;
+    }
+    finishPrint(step == DocumentPrinter::Step::Failed);
+}
+
+void CProblemsDock::finishPrint(bool failed) {
+    const FeedFileForm form = m_print->Form();
+    m_print.reset();
+    // A feed a save would refuse to write gives no bytes, as a save writes none.
+    if (failed)
+        ReleaseOnWorker(m_parts);
+    if (m_matching && !failed) {
+        while (m_matchPart < m_lastParts->size() && (*m_lastParts)[m_matchPart].empty())
+            ++m_matchPart;
+        if (m_matchPart == m_lastParts->size() && m_matchOffset == 0) {
+            ReleaseOnWorker(m_parts);
+            updateFixButton();
+            updateSummary();
+            return;
+        }
+    }
+    auto parts = std::make_shared<const std::vector<std::string>>(std::move(m_parts));
+    m_parts.clear();
+    // The last print's text goes with the worker, which lets go of it there
+    // rather than on the window's thread.
+    std::shared_ptr<const std::vector<std::string>> last = std::move(m_lastParts);
+    m_lastParts = failed ? nullptr : parts;
+    m_lastForm = form;
     m_running = true;
     const int run = ++m_run;
     updateSummary();
     updateFixButton();
     std::shared_ptr<ProblemsChannel> channel = m_channel;
-    QThreadPool::globalInstance()->start([channel, bytes = std::move(bytes), run] {
-        ValidationReport report = ValidateFeedBytes(bytes);
-        QMutexLocker lock(&channel->mutex);
-        if (CProblemsDock* dock = channel->dock) {
-            QMetaObject::invokeMethod(
-                dock,
-                [dock, run, report = std::move(report)]() mutable {
-                    dock->takeReport(run, std::move(report));
-                },
-                Qt::QueuedConnection);
-        }
-    });
+    QThreadPool::globalInstance()->start(
+        [channel, parts = std::move(parts), last = std::move(last), form, failed, run]() mutable {
+            last.reset();
+            const QByteArray bytes = failed ? QByteArray() : FeedBytesFromText(*parts, form);
+            parts.reset();
+            ValidationReport report = ValidateFeedBytes(bytes);
+            QMutexLocker lock(&channel->mutex);
+            if (CProblemsDock* dock = channel->dock) {
+                QMetaObject::invokeMethod(
+                    dock,
+                    [dock, run, report = std::move(report)]() mutable {
+                        dock->takeReport(run, std::move(report));
+                    },
+                    Qt::QueuedConnection);
+            }
+        });
 }
 
 void CProblemsDock::takeReport(int run, ValidationReport report) {
@@ -346,8 +374,13 @@ void CProblemsDock::takeReport(int run, ValidationReport report) {
     std::optional<Finding> chosen;
     if (row >= 0 && static_cast<size_t>(row) < m_findings.size())
         chosen = m_findings[static_cast<size_t>(row)];
+    m_model->beginReset();
+    ReleaseOnWorker(m_findings);
     m_findings = std::move(report.findings);
-    m_model->reset();
+    std::fill(std::begin(m_counts), std::end(m_counts), 0);
+    for (const Finding& finding : m_findings)
+        ++m_counts[static_cast<int>(finding.severity())];
+    m_model->endReset();
     if (chosen) {
         const auto same = std::find_if(m_findings.begin(), m_findings.end(), [&](const Finding& f) {
             return f.msg == chosen->msg && f.post == chosen->post && f.field == chosen->field &&
@@ -386,7 +419,9 @@ void CProblemsDock::emitErrorPosts() {
 }
 
 void CProblemsDock::updateSummary() {
-    if (m_running || !m_validated) {
+    const bool checking = m_running || m_print;
+    // With nothing to show yet, or nothing but a verdict, the check is the news.
+    if (!m_validated || (checking && (!m_loaded || m_findings.empty()))) {
         m_summary->setText(u"Checking the feed…"_s);
         return;
     }
@@ -394,9 +429,7 @@ void CProblemsDock::updateSummary() {
         m_summary->setText(u"The feed does not load."_s);
         return;
     }
-    int counts[3] = {0, 0, 0};
-    for (const Finding& finding : m_findings)
-        ++counts[static_cast<int>(finding.severity())];
+    const int* counts = m_counts;
     if (m_findings.empty()) {
         m_summary->setText(u"No problems found."_s);
         return;
@@ -409,7 +442,9 @@ void CProblemsDock::updateSummary() {
     add(counts[0], u"error"_s, u"errors"_s);
     add(counts[1], u"warning"_s, u"warnings"_s);
     add(counts[2], u"note"_s, u"notes"_s);
-    m_summary->setText(parts.join(u", "_s) + (m_dirty ? u" (checking again soon)"_s : QString()));
+    m_summary->setText(parts.join(u", "_s) + (checking  ? u" (checking…)"_s
+                                              : m_dirty ? u" (checking again soon)"_s
+                                                        : QString()));
 }
 
 void CProblemsDock::updateFixButton() {
@@ -495,6 +530,8 @@ bool CProblemsDock::fixFinding(int row) {
         return false;
     m_fixing = true;
     const bool fixed = ApplyFix(m_doc->GetFeed(), finding, input);
+    // The fix edits the tree directly: a print in progress must not go on.
+    m_doc->GetFeed().NoteChanged();
     if (fixed) {
         m_doc->SetModifiedFlag(true);
         // The list shows the post's title and date; the editor and the

@@ -2,11 +2,13 @@
 // the feed as it stands, with a Fix button where the repair is certain.
 // Validation runs on a worker over the bytes a save would write, so the
 // window never waits for it; while the pane is open it follows every save,
-// and every edit once typing pauses for a second (longer on a feed of many
-// megabytes, which takes a moment to print).
+// and every edit once typing pauses for a second. The feed is printed on the
+// window's thread a few milliseconds at a time, between the window's other
+// work, and the print starts over when the feed changes under it.
 #pragma once
 
 #include "document/documentlistener.h"
+#include "feed/feedprintjob.h"
 #include "validate/feedfixes.h"
 #include "validate/feedvalidator.h"
 
@@ -15,9 +17,11 @@
 #include <QTimer>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class CRSSEditDoc;
+class FeedPrintJob;
 class QLabel;
 class QPushButton;
 class QTreeView;
@@ -41,9 +45,16 @@ public:
     // has it all, and asking again would store the post again.
     void validateNow(bool collect = true);
     // True while findings are awaited.
-    bool isValidating() const { return m_running || m_collecting; }
+    bool isValidating() const { return m_running || m_collecting || m_print; }
     // True when the findings on show describe the document as it is.
-    bool isCurrent() const { return m_validated && !m_dirty && !m_running; }
+    bool isCurrent() const { return m_validated && !m_dirty && !m_running && !m_print; }
+    // How many prints were given up because the feed changed under them.
+    int abandonedPrints() const { return m_abandoned; }
+    // For tests: while held, a print stops after the slice under way, and a slice prints
+    // at most this many nodes (0: as many as fit in a few milliseconds).
+    void holdPrintForTests(bool hold);
+    void setSliceNodesForTests(size_t nodes) { m_sliceNodes = nodes; }
+    bool isPrinting() const { return m_print != nullptr; }
     const std::vector<Finding>& findings() const { return m_findings; }
     QTreeView* list() const { return m_list; }
     QPushButton* fixButton() const { return m_fixButton; }
@@ -72,6 +83,12 @@ signals:
 private:
     void scheduleValidation();
     void startValidation(bool collect = true);
+    // Prints the next part of the feed; the last part hands the text to a worker.
+    void printSlice();
+    void abandonPrint();
+    // True when part is what the last print had at the same place.
+    bool matchesLastPrint(const std::string& part);
+    void finishPrint(bool failed);
     void takeReport(int run, ValidationReport report);
     void markDirty();
     // Tells the posts list which posts the findings on show put errors in.
@@ -89,9 +106,24 @@ private:
     QTimer m_quietTimer;
 
     std::vector<Finding> m_findings;
+    // Errors, warnings and notes among them.
+    int m_counts[3] = {0, 0, 0};
     bool m_loaded = true;
-    // A run's bytes, to leave out a second run over the same ones.
-    QByteArray m_lastBytes;
+    // The print under way, the feed's revision it started at and its text so far.
+    std::unique_ptr<FeedPrintJob> m_print;
+    quint64 m_printRevision = 0;
+    std::vector<std::string> m_parts;
+    QTimer m_sliceTimer;
+    int m_abandoned = 0;
+    bool m_holdPrint = false;
+    size_t m_sliceNodes = 0;
+    // The last print's text, to leave out a second run over the same one, and
+    // how far the print under way agrees with it.
+    std::shared_ptr<const std::vector<std::string>> m_lastParts;
+    FeedFileForm m_lastForm;
+    size_t m_matchPart = 0;
+    size_t m_matchOffset = 0;
+    bool m_matching = false;
     std::shared_ptr<ProblemsChannel> m_channel;
     int m_run = 0;
     bool m_running = false;

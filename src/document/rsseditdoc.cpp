@@ -166,6 +166,11 @@ QString CRSSEditDoc::GetFrameTitle() const {
 }
 
 void CRSSEditDoc::SetModifiedFlag(bool modified) {
+    // Whatever marks the document changed the tree, maybe behind the feed's
+    // back (through pugixml): work that spans several turns of the event
+    // loop must start over.
+    if (modified)
+        m_feed.NoteChanged();
     m_modified = modified;
     TitleChanged();
 }

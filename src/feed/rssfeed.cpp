@@ -64,6 +64,7 @@ CRssFeed::CRssFeed() = default;
 CRssFeed::~CRssFeed() = default;
 
 void CRssFeed::Clear() {
+    NoteChanged();
     reset();
     m_channel = pugi::xml_node();
     m_items.clear();
@@ -76,6 +77,7 @@ void CRssFeed::Clear() {
 }
 
 void CRssFeed::RebuildIndex() {
+    NoteChanged();
     m_items.clear();
     m_channel = child("rss").child("channel");
     for (pugi::xml_node item = m_channel.child("item"); item; item = item.next_sibling("item"))
@@ -139,6 +141,7 @@ QString CRssFeed::GetDescriptionText(int index) const {
 }
 
 bool CRssFeed::WriteField(int index, const char* name, const QString& text, bool createMissing) {
+    NoteChanged();
     pugi::xml_node item = GetItemNode(index);
     if (!item)
         return false;
@@ -234,6 +237,7 @@ bool CRssFeed::SetGuid(int index, const QString& text) {
 }
 
 bool CRssFeed::AddPost() {
+    NoteChanged();
     if (!m_channel)
         return false;
     pugi::xml_node item = m_items.empty() ? m_channel.append_child("item")
@@ -258,6 +262,7 @@ bool CRssFeed::AddPost() {
 }
 
 bool CRssFeed::DuplicatePost(int index) {
+    NoteChanged();
     const pugi::xml_node original = GetItemNode(index);
     if (!original)
         return false;
@@ -269,6 +274,7 @@ bool CRssFeed::DuplicatePost(int index) {
 }
 
 bool CRssFeed::RemovePost(int index) {
+    NoteChanged();
     const pugi::xml_node item = GetItemNode(index);
     if (!item)
         return false;

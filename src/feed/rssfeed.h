@@ -64,6 +64,14 @@ public:
     // Empty for UTF-8; otherwise the encoding the file is saved back in
     // (UTF-16LE, UTF-16BE or the name the file declares).
     QString GetEncoding() const { return m_encoding; }
+    // A FeedEncodingKind: how a save encodes the text.
+    int GetEncodingKind() const { return m_encodingKind; }
+
+    // Grows with every change made through this class (and NoteChanged), so
+    // work spread over time can tell the tree it started on is still the same.
+    quint64 GetRevision() const { return m_revision; }
+    // For changes made through the pugixml interface directly.
+    void NoteChanged() { ++m_revision; }
 
     // Post access; every lookup is O(1) through the item index.
     int GetPostCount() const { return static_cast<int>(m_items.size()); }
@@ -164,6 +172,7 @@ private:
     QString m_encoding;
     // A FeedEncodingKind.
     int m_encodingKind = 0;
+    quint64 m_revision = 0;
 };
 
 // The text with every character XML does not allow left out.

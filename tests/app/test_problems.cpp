@@ -13,6 +13,8 @@
 #include "postsbar/postslistview.h"
 #include "validate/feedvalidator.h"
 
+#include "../editor/editortestkit.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -113,6 +115,8 @@ private slots:
     void fixButton_repairsOnlyItsProblem();
     void typing_isCheckedAfterPause();
     void fixWhileTyping_keepsTyping();
+    void editDuringPrint_startsOver_data();
+    void editDuringPrint_startsOver();
 
 private:
     CChildFrame* open();
@@ -427,6 +431,64 @@ void TestProblems::fixWhileTyping_keepsTyping() {
     // The check that follows the save leaves the saved feed as it is.
     QTRY_VERIFY(dock->isCurrent());
     QVERIFY(!frame->document()->IsModified());
+}
+
+void TestProblems::editDuringPrint_startsOver_data() {
+    // 0: more keys typed into the title, 1: a post added, 2: Ctrl+S.
+    QTest::addColumn<int>("edit");
+    QTest::newRow("title typed") << 0;
+    QTest::newRow("post added") << 1;
+    QTest::newRow("saved") << 2;
+}
+
+// The feed is printed a few nodes at a time; a change that lands between two
+// parts must not be mixed into the print (nodes it stood on may be gone):
+// the check starts over, and what it shows is the feed as it ends up.
+void TestProblems::editDuringPrint_startsOver() {
+    QFETCH(int, edit);
+    CChildFrame* frame = open();
+    QVERIFY(frame);
+    CProblemsDock* dock = pressF7(frame);
+    QVERIFY(dock);
+    dock->setSliceNodesForTests(5);
+    dock->holdPrintForTests(true);
+    const int abandoned = dock->abandonedPrints();
+    CRSSEditView* view = frame->view();
+    editortest::clickOn(view, u"#div_title"_s);
+    QTRY_COMPARE(view->surface()->focusedId(), u"div_title"_s);
+    editortest::pressKey(view, Qt::Key_End);
+    editortest::typeKeys(view, u"Q"_s);
+    // The pause after the key starts a check, which stops after its first part.
+    QTRY_VERIFY(dock->isPrinting());
+    QVERIFY2(dock->summary()->text().endsWith(u"(checking…)"_s),
+             qPrintable(dock->summary()->text()));
+    CRSSEditDoc* doc = frame->document();
+    if (edit == 2) {
+        QVERIFY(save(frame));
+    } else if (edit == 1) {
+        QWidget* list = frame->postsBar()->ListView();
+        list->setFocus();
+        const int posts = doc->GetPostCount();
+        QTest::keyClick(list, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(doc->GetPostCount(), posts + 1);
+    } else {
+        editortest::typeKeys(view, u"<b>x</b>"_s);
+        QTRY_VERIFY(doc->GetFeed().GetTitle(0).endsWith(u"Q<b>x</b>"_s));
+    }
+    dock->holdPrintForTests(false);
+    QTRY_VERIFY(dock->abandonedPrints() > abandoned);
+    QTRY_VERIFY(dock->isCurrent());
+    const std::vector<Finding> expected = ValidateFeedBytes(doc->GetFeed().SaveToMemory()).findings;
+    const auto describe = [](const std::vector<Finding>& findings) {
+        QStringList rows;
+        for (const Finding& finding : findings)
+            rows.append(u"%1 post %2 line %3"_s.arg(QString::fromLatin1(finding.id()))
+                            .arg(finding.post)
+                            .arg(finding.line));
+        return rows;
+    };
+    QCOMPARE(describe(dock->findings()), describe(expected));
+    QCOMPARE(describe(expected).filter(u"ContainsHTML post 0"_s).size(), edit == 0 ? 1 : 0);
 }
 
 int RunProblemsTests(int argc, char** argv) {
