@@ -106,6 +106,9 @@ void ApplySaveOptions(CRssFeed& feed, const FeedOptions& options) {
         SetFieldValue(channel, *FieldPath::Parse(u"generator"_s), GeneratorText());
     if (options.renewLastBuildDate)
         SetFieldValue(channel, *FieldPath::Parse(u"lastBuildDate"_s), FormatRssDate());
+    // Written straight into the tree: whoever is reading it must know.
+    if (options.writeGenerator || options.renewLastBuildDate)
+        feed.NoteChanged();
 }
 
 QString MediaUrlFor(const QString& baseUrl, const QString& fileName) {
