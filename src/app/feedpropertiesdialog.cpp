@@ -41,21 +41,11 @@ QLineEdit* Line(const QString& name, const QString& placeholder = QString()) {
 }
 
 QComboBox* Choice(const QString& name, const QStringList& values) {
-    auto* box = new QComboBox;
-    box->setObjectName(name);
-    box->addItem(QString(), QString());
-    for (const QString& value : values)
-        box->addItem(value, value);
-    return box;
+    return MakeChoiceBox(name, values);
 }
 
 QWidget* Row(std::initializer_list<QWidget*> widgets) {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    for (QWidget* w : widgets)
-        layout->addWidget(w);
-    return row;
+    return MakeRow(widgets);
 }
 
 QByteArray ReadSmallFile(const QString& path) {

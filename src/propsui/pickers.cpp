@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QCompleter>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMap>
@@ -118,4 +119,22 @@ void MakeLanguageBox(QComboBox* box) {
 
 QString LanguageTagOf(const QString& text) {
     return text.trimmed().section(u' ', 0, 0);
+}
+
+QComboBox* MakeChoiceBox(const QString& name, const QStringList& values) {
+    auto* box = new QComboBox;
+    box->setObjectName(name);
+    box->addItem(QString(), QString());
+    for (const QString& value : values)
+        box->addItem(value, value);
+    return box;
+}
+
+QWidget* MakeRow(std::initializer_list<QWidget*> widgets) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* w : widgets)
+        layout->addWidget(w);
+    return row;
 }

@@ -6,7 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
+
 class QComboBox;
+class QWidget;
 
 struct PodcastCategory {
     QString name;
@@ -26,3 +29,8 @@ const QList<QPair<QString, QString>>& LanguageTags();
 void MakeLanguageBox(QComboBox* box);
 // The tag in a language box's text ("de-at" of "de-at  German (Austria)").
 QString LanguageTagOf(const QString& text);
+
+// A fixed choice named name whose first entry, blank, leaves the tag out.
+QComboBox* MakeChoiceBox(const QString& name, const QStringList& values);
+// The widgets side by side, with no margins of their own.
+QWidget* MakeRow(std::initializer_list<QWidget*> widgets);

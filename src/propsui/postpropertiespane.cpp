@@ -5,6 +5,7 @@
 #include "media/mediaworkers.h"
 #include "platform/settingsfile.h"
 #include "propsui/categorytable.h"
+#include "propsui/pickers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -47,22 +48,13 @@ void Narrow(QComboBox* box) {
 
 // A fixed choice whose first entry, blank, leaves the tag out.
 QComboBox* Choice(const QString& name, const QStringList& values) {
-    auto* box = new QComboBox;
-    box->setObjectName(name);
+    QComboBox* box = MakeChoiceBox(name, values);
     Narrow(box);
-    box->addItem(QString(), QString());
-    for (const QString& value : values)
-        box->addItem(value, value);
     return box;
 }
 
 QWidget* Row(std::initializer_list<QWidget*> widgets) {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    for (QWidget* w : widgets)
-        layout->addWidget(w);
-    return row;
+    return MakeRow(widgets);
 }
 
 QFormLayout* Form(QGroupBox* box) {
