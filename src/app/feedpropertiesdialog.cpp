@@ -141,7 +141,7 @@ QWidget* FeedPropertiesDialog::buildGeneral() {
     ttl->setValidator(new QIntValidator(0, 10000000, ttl));
     form->addRow(u"TTL (min&utes):"_s, ttl);
     m_form.bindLine(u"ttl"_s, ttl);
-    auto* docs = Line(u"docs"_s, u"https://www.rssboard.org/rss-specification"_s);
+    auto* docs = Line(u"docs"_s, u"https://cyber.harvard.edu/rss/rss.html"_s);
     form->addRow(u"D&ocs:"_s, docs);
     m_form.bindLine(u"docs"_s, docs);
 

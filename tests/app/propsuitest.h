@@ -3,6 +3,7 @@
 // the ways a user types into the widgets.
 #pragma once
 
+#include "../cli/keptlines.h"
 #include "../cli/testmedia.h"
 #include "app/appresources.h"
 #include "app/childframe.h"
@@ -98,26 +99,6 @@ inline const QByteArray kFeed = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                 "        </item>\n"
                                 "    </channel>\n"
                                 "</rss>\n";
-
-// The lines of before, in order, within after (the rss line may have gained
-// declarations); the lines after added, blanks left out.
-inline bool KeptInOrder(const QByteArray& before, const QByteArray& after,
-                        QList<QByteArray>* added) {
-    const QList<QByteArray> old = before.split('\n');
-    const QList<QByteArray> now = after.split('\n');
-    qsizetype j = 0;
-    for (const QByteArray& line : old) {
-        while (j < now.size() && now[j] != line &&
-               !(line.startsWith("<rss ") && now[j].startsWith(line.chopped(1) + ' ')))
-            added->append(now[j++]);
-        if (j == now.size())
-            return false;
-        ++j;
-    }
-    added->append(now.mid(j));
-    added->removeAll(QByteArray());
-    return true;
-}
 
 // Answers HEAD for one media file on 127.0.0.1.
 class MediaServer final : public QObject {
