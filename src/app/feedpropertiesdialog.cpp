@@ -149,16 +149,9 @@ QWidget* FeedPropertiesDialog::buildGeneral() {
     m_selfUrl->setToolTip(u"Where the feed itself is published (atom:link rel=\"self\")"_s);
     form->addRow(u"&Feed URL:"_s, m_selfUrl);
     // The type goes with the address; a type the file already gives stays.
-    auto selfType = std::make_shared<QString>();
     m_form.bindGroup(u"atom:link[@rel=self]"_s, {}, {},
                      {FieldForm::LinePart(u"href"_s, m_selfUrl),
-                      {u"type"_s,
-                       [this, selfType] {
-                           if (m_selfUrl->text().isEmpty())
-                               return QString();
-                           return selfType->isEmpty() ? kRssType : *selfType;
-                       },
-                       [selfType](const QString& v) { *selfType = v; }}});
+                      FieldForm::TypePart(u"type"_s, m_selfUrl, kRssType)});
 
     auto* generator = Line(u"generator"_s);
     form->addRow(u"Ge&nerator:"_s, generator);

@@ -125,6 +125,18 @@ FieldForm::Part FieldForm::LinePart(const QString& attribute, QLineEdit* edit) {
             [edit](const QString& v) { edit->setText(v); }};
 }
 
+FieldForm::Part FieldForm::TypePart(const QString& attribute, QLineEdit* edit,
+                                    const QString& defaultType) {
+    auto loaded = std::make_shared<QString>();
+    return {attribute,
+            [edit, loaded, defaultType] {
+                if (edit->text().isEmpty())
+                    return QString();
+                return loaded->isEmpty() ? defaultType : *loaded;
+            },
+            [loaded](const QString& v) { *loaded = v; }};
+}
+
 void FieldForm::bindGroup(const QString& elementPath, Getter textGet, Setter textSet,
                           const QList<Part>& parts) {
     m_order.append({KindGroup, m_groups.size()});

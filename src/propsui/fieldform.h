@@ -60,6 +60,9 @@ public:
                    const QList<Part>& parts);
     // A line edit as a part of a group.
     static Part LinePart(const QString& attribute, QLineEdit* edit);
+    // The type attribute that goes with the address in edit: the file's own
+    // type while there is an address, else defaultType; none without one.
+    static Part TypePart(const QString& attribute, QLineEdit* edit, const QString& defaultType);
 
     // Fills every widget from the element (null: empties them).
     void load(pugi::xml_node context);

@@ -254,16 +254,9 @@ QWidget* PostPropertiesPane::buildPodcastGroup() {
     // Chapters are JSON files of one type; the type goes with the address.
     auto* chapters = Line(u"chaptersUrl"_s, u"https://…/chapters.json"_s);
     form->addRow(u"Chapters:"_s, chapters);
-    auto chaptersType = std::make_shared<QString>();
     m_form.bindGroup(u"podcast:chapters"_s, {}, {},
                      {FieldForm::LinePart(u"url"_s, chapters),
-                      {u"type"_s,
-                       [chapters, chaptersType] {
-                           if (chapters->text().isEmpty())
-                               return QString();
-                           return chaptersType->isEmpty() ? kChaptersType : *chaptersType;
-                       },
-                       [chaptersType](const QString& v) { *chaptersType = v; }}});
+                      FieldForm::TypePart(u"type"_s, chapters, kChaptersType)});
     connect(chapters, &QLineEdit::editingFinished, this, [this] { flush(); });
     return box;
 }
