@@ -22,6 +22,84 @@ window.orvanPostFrame = function (frame) {
     body.setAttribute("spellcheck", "true");
     body.setAttribute("novalue", frame.parentElement.getAttribute("novalue") || "");
 
+    // A long post is shown in runs of its blocks, each wrapped in a div the
+    // engine lays out and paints only near the screen (frame.css): without
+    // them every key in a post of thousands of paragraphs costs the engine a
+    // pass over all of them. The runs are the editor's own and never reach
+    // the stored HTML. They carry a token of this page, so a post's own
+    // element that looks like one is kept as it is.
+    const RUN_ATTR = "data-orvan-run";
+    const runToken = Math.random().toString(36).slice(2, 10) || "run";
+    // Blocks start at this many top-level elements, in runs of RUN_SIZE.
+    const RUNS_FROM = 256;
+    const RUN_SIZE = 64;
+    // Elements that never sit on a line with text beside them, so a run's
+    // edge beside them changes nothing of how the post reads.
+    const OWN_LINE = new Set(["p", "h1", "h2", "h3", "h4", "h5", "h6", "pre", "div", "blockquote",
+                              "ul", "ol", "dl", "table", "hr", "address", "figure", "section",
+                              "article", "aside", "header", "footer", "nav", "details", "fieldset",
+                              "form", "center", "menu", "style", "meta", "link", "template"]);
+
+    function isRun(n) {
+        return !!n && n.nodeType === 1 && n.localName === "div" && n.getAttribute(RUN_ATTR) === runToken;
+    }
+
+    function staysApart(n) {
+        if (n.nodeType === 1) return OWN_LINE.has(n.localName);
+        if (n.nodeType === 8) return true;
+        return n.nodeType === 3 && n.data.trim() === "";
+    }
+
+    // Wraps the top-level blocks of a long post's fragment in runs. Loose
+    // text and inline elements stay where they are, between runs.
+    function makeRuns(root) {
+        if (root.childElementCount < RUNS_FROM) return;
+        let run = null;
+        let count = 0;
+        for (let n = root.firstChild; n;) {
+            const next = n.nextSibling;
+            if (!staysApart(n)) {
+                run = null;
+            } else {
+                if (!run || count >= RUN_SIZE) {
+                    run = doc.createElement("div");
+                    run.setAttribute(RUN_ATTR, runToken);
+                    root.insertBefore(run, n);
+                    count = 0;
+                }
+                run.appendChild(n);
+                if (n.nodeType === 1) count++;
+            }
+            n = next;
+        }
+    }
+
+    function htmlOf(node) {
+        if (node.nodeType === 1) return node.outerHTML;
+        const holder = doc.createElement("div");
+        holder.appendChild(node.cloneNode(false));
+        return holder.innerHTML;
+    }
+
+    // The HTML of root as stored: its runs give their content in their place.
+    // Editing can leave a run inside another element (a split or a list made
+    // across runs); those are taken out of a copy.
+    function plainHtml(root) {
+        const runs = root.querySelectorAll("div[" + RUN_ATTR + "=\"" + runToken + "\"]");
+        if (!runs.length) return root.innerHTML;
+        if (Array.prototype.every.call(runs, (r) => r.parentNode === root)) {
+            const parts = [];
+            for (const n of root.childNodes) parts.push(isRun(n) ? n.innerHTML : htmlOf(n));
+            return parts.join("");
+        }
+        const copy = root.cloneNode(true);
+        for (const r of copy.querySelectorAll("div[" + RUN_ATTR + "=\"" + runToken + "\"]")) {
+            while (r.firstChild) r.parentNode.insertBefore(r.firstChild, r);
+            r.parentNode.removeChild(r);
+        }
+        return copy.innerHTML;
+    }
+
     function switchOff(root) {
         if (root.nodeType !== 1) return;
         const found = root.localName === "style" ? [root] : root.querySelectorAll("style");
@@ -50,9 +128,13 @@ window.orvanPostFrame = function (frame) {
         doc,
         body,
         switchOff,
+        isRun,
+        makeRuns,
+        plainHtml,
         // For printing the frame takes the height of the whole post, so
-        // nothing is cut at the frame's edge.
+        // nothing is cut at the frame's edge; every run is laid out for it.
         fitToContent(on) {
+            body.classList.toggle("whole", on);
             frame.style.height = on ? doc.documentElement.scrollHeight + "px" : "";
         },
     };

@@ -6,7 +6,7 @@
 
 window.orvanRichEdit = function (ctx) {
     const { doc, body, BLOCKS, bodyRange, record, changed, select, textOffset, defuse,
-            closestIn, unwrap, rename, textNodesIn } = ctx;
+            closestIn, unwrap, rename, textNodesIn, isRun } = ctx;
 
     function wordAround(range) {
         const n = range.startContainer;
@@ -92,18 +92,21 @@ window.orvanRichEdit = function (ctx) {
         for (const n of nodes) {
             let b = closestIn(n, BLOCKS);
             if (!b) {
+                // The top is a child of the body, or of a run of a long post's blocks.
+                const level = (x) => x === body || isRun(x);
                 let top = n;
-                if (top === body) {
-                    top = body.childNodes[r.startOffset] || body.lastChild;
-                    if (!top) { top = doc.createElement("p"); top.appendChild(doc.createElement("br")); body.appendChild(top); }
+                if (level(top)) {
+                    const container = top;
+                    top = container.childNodes[r.startOffset] || container.lastChild;
+                    if (!top) { top = doc.createElement("p"); top.appendChild(doc.createElement("br")); container.appendChild(top); }
                 }
-                while (top.parentNode !== body) top = top.parentNode;
+                while (!level(top.parentNode)) top = top.parentNode;
                 if (top.nodeType === 1 && BLOCKS.includes(top.localName)) { b = top; }
                 else {
                     b = doc.createElement("p");
                     let start = top;
                     while (start.previousSibling && !isBlockNode(start.previousSibling)) start = start.previousSibling;
-                    body.insertBefore(b, start);
+                    start.parentNode.insertBefore(b, start);
                     for (let x = start; x && !isBlockNode(x);) { const next = x.nextSibling; b.appendChild(x); x = next; }
                 }
             }

@@ -133,7 +133,7 @@
     }
 
     function serialize(root) {
-        return root.innerHTML.replace(/\u200B/g, "")
+        return post.plainHtml(root).replace(/\u200B/g, "")
             .replace(/ http-equiv="x-orvan-inert-/g, " http-equiv=\"");
     }
 
@@ -175,6 +175,7 @@
         const t = doc.createElement("template");
         t.innerHTML = text;
         defuse(t.content);
+        post.makeRuns(t.content);
         body.replaceChildren(t.content);
         post.switchOff(body);
         sel.forget();
@@ -449,14 +450,14 @@
             doc = post.doc;
             body = post.body;
             title = document.getElementById("div_title");
-            sel = window.orvanSelection({ doc, body, frame });
+            sel = window.orvanSelection({ doc, body, frame, isRun: post.isRun });
             ({ inside, elementOf, closestIn, unwrap, rename, pathOf, nodeAt, documentOf, liveRange,
                bodyRange, select, saveSelection, restoreSelection, textOffset, textNodesIn,
                currentObjects, caretElement, bodyFocused } = sel);
             undoStack = window.orvanUndoStack({ body, title, saveSelection, restoreSelection, changed });
             edit = window.orvanRichEdit({
                 doc, body, BLOCKS, bodyRange, record: undoStack.record, changed, select, textOffset,
-                defuse, closestIn, unwrap, rename, textNodesIn,
+                defuse, closestIn, unwrap, rename, textNodesIn, isRun: post.isRun,
             });
             try { doc.execCommand("defaultParagraphSeparator", false, "p"); } catch (e) { /* older engines */ }
             for (const d of [document, doc]) {

@@ -5,7 +5,7 @@
 "use strict";
 
 window.orvanSelection = function (ctx) {
-    const { doc, body, frame } = ctx;
+    const { doc, body, frame, isRun } = ctx;
     // The body keeps its caret while the focus is elsewhere.
     let lastRange = null;
 
@@ -20,7 +20,8 @@ window.orvanSelection = function (ctx) {
     }
 
     function closestIn(node, tags) {
-        for (let n = elementOf(node); n && n !== body; n = n.parentElement)
+        // A run of a long post's blocks stands for the body: nothing above it counts.
+        for (let n = elementOf(node); n && n !== body && !isRun(n); n = n.parentElement)
             if (tags.includes(n.localName)) return n;
         return null;
     }
@@ -159,7 +160,7 @@ window.orvanSelection = function (ctx) {
     function currentObjects() {
         const list = [];
         for (let n = caretElement(bodyRange()); n && n !== body && inside(n, body); n = n.parentElement)
-            list.unshift(n);
+            if (!isRun(n)) list.unshift(n);
         return list;
     }
 
