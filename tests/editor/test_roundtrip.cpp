@@ -279,12 +279,12 @@ private slots:
         typeKeys(view(), u"word"_s);
         // A question the Return did not answer is cancelled, so the test goes on.
         bool leftOpen = false;
-        QDeadlineTimer shownFor(3000);
+        QDeadlineTimer shownFor(10000);
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
             QWidget* box = QApplication::activeModalWidget();
             if (!box) {
-                shownFor = QDeadlineTimer(3000);
+                shownFor = QDeadlineTimer(10000);
             } else if (shownFor.hasExpired()) {
                 leftOpen = true;
                 QTest::keyClick(box, Qt::Key_Escape);
