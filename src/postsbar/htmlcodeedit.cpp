@@ -86,8 +86,10 @@ QString BreakLongLines(const QString& text) {
             continue;
         qsizetype cut = i;
         for (qsizetype j = i; j > i - kBlankSearch; --j) {
+            // Not next to a line break of the post, which would show an
+            // empty line at the end or start of a block.
             const QChar c = text.at(j - 1);
-            if (c.isSpace() && c != kPostBreak) {
+            if (c.isSpace() && c != kPostBreak && text.at(j) != kPostBreak) {
                 cut = j;
                 break;
             }
