@@ -1,4 +1,4 @@
-// orvan-editor-bench [POSTS] [open|typing]: the editor with a large feed and
+// orvan-editor-bench [POSTS] [open|typing|post]: the editor with a large feed and
 // a large post, offscreen. Prints, as ratios against figures measured in the
 // same run:
 // - the time from opening a feed of POSTS posts (100,000 by default) until
@@ -19,8 +19,12 @@
 // - the processor time per keystroke typed into a 1 MB post against a small
 //   one, and the same for a bare web view holding the post, which shows what
 //   the web engine itself costs.
+// - the time from opening a feed of one post until it takes keys, for a
+//   small post, a 1 MB post on one line and a 1 MB post with a line break
+//   after each paragraph.
 // "open" measures only the first two, "typing" only the typing in the
-// editor: quicker when comparing changes.
+// editor, "post" only the opening of one post: quicker when comparing
+// changes.
 #include "app/appresources.h"
 #include "app/childframe.h"
 #include "app/desktopuiservices.h"
@@ -319,6 +323,22 @@ TypingFigures MeasureTyping(CMainFrame& frame, const QString& path, int keys, in
     return figures;
 }
 
+// Wall time from opening the feed of one post at path until it takes keys,
+// the least of a few openings.
+double OpeningMs(CMainFrame& frame, const QString& path, int runs) {
+    return Best(runs, [&] {
+        QElapsedTimer shown;
+        shown.start();
+        frame.openDocumentFile(path);
+        WaitForPost(frame);
+        const qint64 ms = shown.elapsed();
+        frame.activeChildFrame()->document()->SetModifiedFlag(false);
+        frame.closeChildFrame(frame.activeChildFrame());
+        QTest::qWait(500);
+        return ms;
+    });
+}
+
 // The same typing into a bare web view whose whole page is the post, made
 // editable: what the web engine itself costs, without the editor.
 double BareTicksPerKey(const QString& html, int keys, int bursts) {
@@ -352,11 +372,15 @@ double BareTicksPerKey(const QString& html, int keys, int bursts) {
 }
 
 // The HTML of a post of about size characters.
-QString PostHtml(qsizetype size) {
+// Paragraphs on one line, or each on a line of its own.
+QString PostHtml(qsizetype size, bool lineBreaks = false) {
     QString body;
-    for (int i = 0; body.size() < size; ++i)
+    for (int i = 0; body.size() < size; ++i) {
         body += u"<p>Paragraph %1 of a long post, with <em>some</em> words and a "
                 u"<a href=\"https://bench.example/%1\">link</a> in it.</p>"_s.arg(i);
+        if (lineBreaks)
+            body += u'\n';
+    }
     return body;
 }
 
@@ -379,9 +403,10 @@ int main(int argc, char** argv) {
     const int posts = argc > 1 ? std::atoi(argv[1]) : 100000;
     const bool typingOnly = argc > 2 && std::strcmp(argv[2], "typing") == 0;
     const bool openOnly = argc > 2 && std::strcmp(argv[2], "open") == 0;
+    const bool postOnly = argc > 2 && std::strcmp(argv[2], "post") == 0;
     const QString feedPath = home.filePath(u"large.xml"_s);
     qint64 fileBytes = 0;
-    if (!typingOnly) {
+    if (!typingOnly && !postOnly) {
         // Written and let go of, so the figures hold only what the program keeps.
         const QByteArray feed = GenerateFeed(posts);
         if (!WriteFile(feedPath, feed))
@@ -399,7 +424,7 @@ int main(int argc, char** argv) {
         return 1;
     QTest::qWait(1500);
 
-    if (!typingOnly) {
+    if (!typingOnly && !postOnly) {
         // The baseline: the command-line tool listing the same file.
         const QString orvanctl = QCoreApplication::applicationDirPath() + u"/../src/cli/orvanctl"_s;
         const double listMs = Best(3, [&] {
@@ -473,13 +498,27 @@ int main(int argc, char** argv) {
     const QString largeHtml = PostHtml(1000 * 1000);
     WriteFile(smallPath, OnePostFeed(smallHtml));
     WriteFile(largePath, OnePostFeed(largeHtml));
+    const QString linesPath = home.filePath(u"large-post-lines.xml"_s);
+    WriteFile(linesPath, OnePostFeed(PostHtml(1000 * 1000, true)));
+    const double linesMs = OpeningMs(frame, linesPath, 3);
+    if (postOnly) {
+        const double smallMs = OpeningMs(frame, smallPath, 3);
+        const double largeMs = OpeningMs(frame, largePath, 3);
+        std::printf("Opening the feed of one post until it takes keys, best of 3: small post "
+                    "%.0f ms, 1 MB post on one line %.0f ms (%.1fx), with a line break after "
+                    "each paragraph %.0f ms (%.1fx)\n",
+                    smallMs, largeMs, largeMs / smallMs, linesMs, linesMs / smallMs);
+        return 0;
+    }
     const int keys = 40;
     const TypingFigures small = MeasureTyping(frame, smallPath, keys, 5);
     const TypingFigures large = MeasureTyping(frame, largePath, keys, 5);
     const double tickMs = 1000.0 / double(sysconf(_SC_CLK_TCK));
     std::printf("Opening the feed of one post until it takes keys: small post %.0f ms, 1 MB "
-                "post %.0f ms\n",
-                small.shownMs, large.shownMs);
+                "post on one line %.0f ms (%.1fx), with a line break after each paragraph %.0f "
+                "ms (best of 3, %.1fx)\n",
+                small.shownMs, large.shownMs, large.shownMs / small.shownMs, linesMs,
+                linesMs / small.shownMs);
     std::printf("Processor time of the program and its child processes, typing %d keys:\n", keys);
     std::printf("  per keystroke, small post  %7.2f ms\n", small.perKey * tickMs);
     std::printf("  per keystroke, 1 MB post   %7.2f ms  (%.2fx the small post)\n",

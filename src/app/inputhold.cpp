@@ -1,6 +1,7 @@
 #include "app/inputhold.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QTimer>
@@ -9,11 +10,16 @@
 namespace {
 // A page takes keys a moment after its view got the focus; keys sent sooner are lost.
 constexpr int PageReadyMs = 100;
+// Keys typed together with a command's shortcut (its Return, say) may still
+// be on their way when the program is ready to ask: they are waited for this
+// long after the command began.
+constexpr int TypedAlongMs = 150;
 // Keys handed over in one burst get lost in the page; one at a time they all arrive.
 constexpr int ReplayStepMs = 10;
 } // namespace
 
 CInputHold::CInputHold(QWidget* window) : m_window(window) {
+    m_since.start();
     qApp->installEventFilter(this);
     m_replay.setInterval(ReplayStepMs);
     connect(&m_replay, &QTimer::timeout, this, &CInputHold::replayNext);
@@ -21,6 +27,20 @@ CInputHold::CInputHold(QWidget* window) : m_window(window) {
 
 CInputHold::~CInputHold() {
     qApp->removeEventFilter(this);
+}
+
+void CInputHold::takeQueuedInput() {
+    if (m_dialog || m_released)
+        return;
+    // Keys and clicks for the window are held or dropped meanwhile, so nothing
+    // of the window runs while we wait.
+    const qint64 left = TypedAlongMs - m_since.elapsed();
+    if (left > 0) {
+        QEventLoop loop;
+        QTimer::singleShot(left, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 bool CInputHold::eventFilter(QObject* watched, QEvent* event) {
@@ -34,6 +54,17 @@ bool CInputHold::eventFilter(QObject* watched, QEvent* event) {
         m_dialog = window;
         QTimer::singleShot(PageReadyMs, &m_replay, qOverload<>(&QTimer::start));
         return false;
+    }
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+        // The dialog is about to block the window, which would drop these
+        // anyway; meanwhile no click may run a command under the question.
+        return window == m_window;
+    default:
+        break;
     }
     // Keys that reach the dialog before it is ready, or before the held ones, wait their turn.
     if (window != m_window && !window->isModal())

@@ -4,6 +4,7 @@
 // would land in the open post instead of the new feed's dialog.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -21,6 +22,12 @@ public:
     explicit CInputHold(QWidget* window);
     ~CInputHold() override;
 
+    // Takes in what the user typed while the program was busy and would not
+    // read input (waiting for a page), so it is held here. Call it just
+    // before the dialog shows: input still queued for the window once a modal
+    // dialog blocks it would be thrown away unseen.
+    void takeQueuedInput();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -32,6 +39,7 @@ private:
     QPointer<QWidget> m_dialog;
     std::deque<std::unique_ptr<QEvent>> m_held;
     QTimer m_replay;
+    QElapsedTimer m_since;
     bool m_replaying = false;
     bool m_released = false;
 };

@@ -231,6 +231,8 @@ bool CMainFrame::saveModified(CRSSEditDoc* doc) {
         doc->StorePendingEdits();
     if (!doc->IsModified())
         return true;
+    // The page answered while the keys typed meanwhile waited in the queue.
+    hold.takeQueuedInput();
     QString name = doc->GetPathName().isEmpty() ? doc->GetTitle() : doc->GetPathName();
     switch (m_ui->AskSaveChanges(QDir::toNativeSeparators(name))) {
     case DesktopUiServices::SaveAnswer::Save:

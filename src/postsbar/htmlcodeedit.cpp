@@ -15,18 +15,30 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// The pane breaks lines for reading with U+2028: the text document keeps it
-// inside a line and draws it as a line break, so it can never be mistaken for
-// a line break of the post, which becomes a block of its own.
-constexpr QChar kDisplayBreak = QChar::LineSeparator;
+// The pane shows each line it breaks for reading as a block of its own: a
+// block boundary holds no character of the post. A line break of the post is
+// shown as U+2028, which the document keeps inside a block and draws as a
+// line break. Blocks are laid out one by one, so a long post costs only the
+// lines on screen, and joining or splitting blocks can never change the post.
+constexpr QChar kPostBreak = QChar::LineSeparator;
+// The boundary between two blocks, in the document's raw text.
+constexpr QChar kShownBreak = QChar::ParagraphSeparator;
+
+// A line of the pane ends by this length at the latest, at a blank where one
+// is near: a long run without tags would otherwise be one block, laid out
+// whole on every change.
+constexpr qsizetype kLongestLine = 2000;
+constexpr qsizetype kBlankSearch = 200;
 
 // A text the document would change on the way in: it splits lines at CR,
-// U+2029 and its frame marks, and U+2028 would read as the pane's own break.
+// U+2029 and its frame marks, and U+2028 would read as a line break of the
+// post.
 bool ShowsOneForOne(QStringView text) {
     for (QChar c : text) {
         const char16_t u = c.unicode();
@@ -36,12 +48,75 @@ bool ShowsOneForOne(QStringView text) {
     return true;
 }
 
-// Paragraph and break tags get line breaks of their own, for reading only.
+bool IsParagraphBreak(char16_t u) {
+    return u == u'\r' || u == u'\n' || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1;
+}
+
+// What the user typed or pasted, every line break in it, whatever its kind,
+// as a line break of the post.
+QString AsPostBreaks(QStringView text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text.at(i).unicode();
+        if (u == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+            continue;
+        out += IsParagraphBreak(u) ? kPostBreak : QChar(u);
+    }
+    return out;
+}
+
+bool HasParagraphBreak(QStringView text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return IsParagraphBreak(c.unicode()); });
+}
+
+// Ends every block longer than kLongestLine, after a blank shortly before the
+// limit where there is one, never between the two halves of a pair.
+QString BreakLongLines(const QString& text) {
+    QString out;
+    qsizetype copied = 0;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == kShownBreak) {
+            lineStart = i + 1;
+            continue;
+        }
+        if (i - lineStart < kLongestLine)
+            continue;
+        qsizetype cut = i;
+        for (qsizetype j = i; j > i - kBlankSearch; --j) {
+            // Not next to a line break of the post, which would show an
+            // empty line at the end or start of a block.
+            const QChar c = text.at(j - 1);
+            if (c.isSpace() && c != kPostBreak && text.at(j) != kPostBreak) {
+                cut = j;
+                break;
+            }
+        }
+        if (text.at(cut).isLowSurrogate())
+            --cut;
+        if (out.isEmpty())
+            out.reserve(text.size() + text.size() / kLongestLine + 1);
+        out += QStringView(text).mid(copied, cut - copied);
+        out += kShownBreak;
+        copied = cut;
+        lineStart = cut;
+    }
+    if (copied == 0)
+        return text;
+    out += QStringView(text).mid(copied);
+    return out;
+}
+
+// The document's raw text for a description that ShowsOneForOne: paragraph
+// and break tags on lines of their own, and no line too long.
 QString LayOutForDisplay(const QString& description) {
     QString text = description;
     for (const QString& tag : {u"<P>"_s, u"</P>"_s, u"<BR>"_s})
-        BreakAtTag(text, tag, QString(kDisplayBreak));
-    return text;
+        BreakAtTag(text, tag, QString(kShownBreak));
+    text.replace(u'\n', kPostBreak);
+    return BreakLongLines(text);
 }
 
 QFont PreviewFont() {
@@ -74,6 +149,7 @@ void CHtmlCodeEdit::ShowText(const QString& description) {
     m_shown = description;
     m_postText = description;
     m_mapped = ShowsOneForOne(description);
+    // The document makes a block of each line between paragraph separators.
     setPlainText(m_mapped ? LayOutForDisplay(description) : description);
     m_settingText = false;
     UpdateReadOnly();
@@ -87,8 +163,7 @@ void CHtmlCodeEdit::UpdateText(const QString& description) {
     // Positions of the document count its block separators as one character
     // each, as the raw text holds them.
     const QString old = document()->toRawText();
-    QString shown = LayOutForDisplay(description);
-    shown.replace(u'\n', QChar::ParagraphSeparator);
+    const QString shown = LayOutForDisplay(description);
     const qsizetype shortest = qMin(old.size(), shown.size());
     qsizetype head = 0;
     while (head < shortest && old.at(head) == shown.at(head))
@@ -112,9 +187,8 @@ void CHtmlCodeEdit::UpdateText(const QString& description) {
         QTextCursor cursor(document());
         cursor.setPosition(int(head));
         cursor.setPosition(int(old.size() - tail), QTextCursor::KeepAnchor);
-        QString middle = shown.mid(head, shown.size() - tail - head);
-        middle.replace(QChar::ParagraphSeparator, u'\n');
-        cursor.insertText(middle);
+        // Each paragraph separator inserted starts a block.
+        cursor.insertText(shown.mid(head, shown.size() - tail - head));
         document()->setUndoRedoEnabled(true);
         document()->setModified(false);
     }
@@ -137,9 +211,12 @@ void CHtmlCodeEdit::UpdateReadOnly() {
 }
 
 QString CHtmlCodeEdit::PostTextOf(QString shown) const {
-    if (m_mapped)
-        shown.remove(kDisplayBreak);
-    shown.replace(QChar::ParagraphSeparator, u'\n');
+    if (m_mapped) {
+        shown.remove(kShownBreak);
+        shown.replace(kPostBreak, u'\n');
+    } else {
+        shown.replace(kShownBreak, u'\n');
+    }
     return shown;
 }
 
@@ -153,8 +230,8 @@ QString CHtmlCodeEdit::GetText() const {
 
 QString CHtmlCodeEdit::ShownText() const {
     QString text = document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, u'\n');
-    text.replace(kDisplayBreak, u'\n');
+    text.replace(kShownBreak, u'\n');
+    text.replace(kPostBreak, u'\n');
     return text;
 }
 
@@ -312,29 +389,28 @@ void CHtmlCodeEdit::focusOutEvent(QFocusEvent* event) {
 }
 
 void CHtmlCodeEdit::keyPressEvent(QKeyEvent* event) {
-    const int key = event->key();
-    const bool isReturn = key == Qt::Key_Return || key == Qt::Key_Enter;
-    if (!isReadOnly() && isReturn && (event->modifiers() & Qt::ShiftModifier)) {
-        // Shift+Enter would insert U+2028, which the post never gets: it is the
-        // pane's own break. The user meant a line break, so they get one.
-        QKeyEvent plain(event->type(), key, event->modifiers() & ~Qt::ShiftModifier,
-                        event->nativeScanCode(), event->nativeVirtualKey(),
-                        event->nativeModifiers(), event->text(), event->isAutoRepeat(),
-                        event->count());
-        keyPressEvent(&plain);
-        event->setAccepted(plain.isAccepted());
+    if (!isReadOnly() && (event->matches(QKeySequence::InsertParagraphSeparator) ||
+                          event->matches(QKeySequence::InsertLineSeparator))) {
+        // Enter and Shift+Enter both give a line break of the post; the
+        // control would start a block, which is one of the pane's own breaks.
+        // Clearing the modified flag ends the typing run: undo goes back line
+        // by line.
+        document()->setModified(false);
+        textCursor().insertText(QString(kPostBreak));
+        ensureCursorVisible();
+        event->accept();
         return;
     }
-    if (!isReadOnly() && event->text().contains(kDisplayBreak)) {
-        QString text = event->text();
-        textCursor().insertText(text.replace(kDisplayBreak, u'\n'));
+    if (!isReadOnly() && HasParagraphBreak(event->text())) {
+        textCursor().insertText(AsPostBreaks(event->text()));
+        ensureCursorVisible();
         event->accept();
         return;
     }
     // The document only merges typing into the last undo step while it is
     // modified: clearing the flag ends the typing run, so undo goes back word
-    // by word and line by line.
-    if (isReturn || key == Qt::Key_Space || key == Qt::Key_Delete)
+    // by word.
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Delete)
         document()->setModified(false);
     QPlainTextEdit::keyPressEvent(event);
 }
@@ -392,11 +468,9 @@ void CHtmlCodeEdit::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CHtmlCodeEdit::inputMethodEvent(QInputMethodEvent* event) {
-    if (event->commitString().contains(kDisplayBreak)) {
-        QString text = event->commitString();
-        event->setCommitString(text.replace(kDisplayBreak, u'\n'), event->replacementStart(),
+    if (HasParagraphBreak(event->commitString()))
+        event->setCommitString(AsPostBreaks(event->commitString()), event->replacementStart(),
                                event->replacementLength());
-    }
     QPlainTextEdit::inputMethodEvent(event);
 }
 
@@ -410,12 +484,12 @@ QMimeData* CHtmlCodeEdit::createMimeDataFromSelection() const {
 void CHtmlCodeEdit::insertFromMimeData(const QMimeData* source) {
     if (isReadOnly() || !source || !source->hasText())
         return;
-    QString text = source->text();
-    // A U+2028 from elsewhere would read as the pane's own break and be lost.
-    // One undo step per paste, as the control's own paste makes it.
+    // A line break pasted would otherwise start a block: one of the pane's
+    // own breaks, which the post never gets. One undo step per paste, as the
+    // control's own paste makes it.
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock();
-    cursor.insertText(text.replace(kDisplayBreak, u'\n'));
+    cursor.insertText(AsPostBreaks(source->text()));
     cursor.endEditBlock();
     setTextCursor(cursor);
     ensureCursorVisible();

@@ -7,7 +7,7 @@
 namespace {
 
 const QRegularExpression& LinkPattern() {
-    // The pane's own line breaks (U+2028) end an address like any blank.
+    // A line break of the post, U+2028 in the pane, ends an address like any blank.
     static const QRegularExpression pattern(
         QStringLiteral(R"((?:https?://|ftp://|mailto:|www\.)[^\s"'<>\x{2028}]+)"),
         QRegularExpression::CaseInsensitiveOption);

@@ -83,6 +83,8 @@ private slots:
     void typing_sendsDescriptionAtOnce();
     void typing_changesOnlyWhatWasTyped_data();
     void typing_changesOnlyWhatWasTyped();
+    void longLine_roundTripsWithTypedEdits_data();
+    void longLine_roundTripsWithTypedEdits();
     void cutAndPaste_putsBackThePost();
     void textNotShownOneForOne_isReadOnly();
     void typing_undoesWordByWord();
@@ -135,6 +137,10 @@ void TestHtmlPreviewBar::editorChanges_showAsFreshlyShown_data() {
         << QStringList{u"<P>a\rb</P>"_s, u"<P>ab</P><P>c</P>"_s};
     QTest::newRow("line breaks of the post")
         << QStringList{u"<pre>a\nb</pre>"_s, u"<pre>a\nb\nc</pre><P>d</P>"_s};
+    QTest::newRow("a line break of the post where the pane had its own")
+        << QStringList{u"a<BR>b\nc"_s, u"a\nb<BR>c"_s, u"a<BR>\nb"_s};
+    QTest::newRow("a line separator of the post, shown as it is")
+        << QStringList{u"<P>a\u2028b</P>"_s, u"<P>a\u2028b\u2028</P>"_s};
 }
 
 // The pane replaces only what changed; what it shows, hands back and colours
@@ -183,6 +189,7 @@ void TestHtmlPreviewBar::typing_changesOnlyWhatWasTyped_data() {
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("expected");
+    // Keys: \r Return, \x01 Shift+Return, \b Backspace, \x7f Delete, \x02 Shift+Right.
     const QString pre = u"<p>a</p><pre>x\n  y</pre>"_s;
     QTest::newRow("end of a pre keeps its breaks") << pre << 3 << -1 << u"!"_s << pre + u"!"_s;
     QTest::newRow("inside a pre") << pre << 3 << 0 << u"z"_s << u"<p>a</p><pre>x\nz  y</pre>"_s;
@@ -198,6 +205,21 @@ void TestHtmlPreviewBar::typing_changesOnlyWhatWasTyped_data() {
         << u"a<br>b<BR>c"_s << 2 << 1 << u"!"_s << u"a<br>b<BR>c!"_s;
     QTest::newRow("no-break space kept")
         << u"<p>a\u00a0b</p>"_s << 2 << 0 << u"!"_s << u"<p>a\u00a0b!</p>"_s;
+    // Deleting at one of the pane's breaks joins the two lines on screen; the
+    // post has no character there, so it stays as it was.
+    QTest::newRow("delete at the end of a shown line changes nothing")
+        << u"<P>Bee</P>"_s << 1 << -1 << u"\x7f"_s << u"<P>Bee</P>"_s;
+    QTest::newRow("backspace at a line break of the post joins the lines")
+        << pre << 3 << 0 << u"\b"_s << u"<p>a</p><pre>x  y</pre>"_s;
+    QTest::newRow("enter at a shown break, then typing")
+        << u"<P>Bee</P>"_s << 1 << 0 << u"\rX"_s << u"<P>\nXBee</P>"_s;
+    // A selection over both kinds of break, starting at a line's start: the
+    // line that is left keeps the kind of break it started with.
+    QTest::newRow("selection from a post's line over a shown break")
+        << u"<pre>a\nb</pre><P>c</P>"_s << 1 << 0
+        << u"\x02\x02\x02\x02\x02\x02\x02\x02\x02\x02\x02\x7f"_s << u"<pre>a\nc</P>"_s;
+    QTest::newRow("selection from a shown line over a post's break")
+        << u"<P>a\nb</P>"_s << 1 << 0 << u"\x02\x02\x7f"_s << u"<P>b</P>"_s;
 }
 
 void TestHtmlPreviewBar::typing_changesOnlyWhatWasTyped() {
@@ -226,12 +248,66 @@ void TestHtmlPreviewBar::typing_changesOnlyWhatWasTyped() {
             QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
         else if (c == u'\b')
             QTest::keyClick(edit, Qt::Key_Backspace);
+        else if (c == u'\x7f')
+            QTest::keyClick(edit, Qt::Key_Delete);
+        else if (c == u'\x02')
+            QTest::keyClick(edit, Qt::Key_Right, Qt::ShiftModifier);
         else
             QTest::keyClicks(edit, QString(c));
     }
     QCOMPARE(f.doc.GetFeed().GetDescription(1), expected);
     QCOMPARE(f.doc.IsModified(), expected != description);
     QCOMPARE(f.Saved(1), expected);
+}
+
+void TestHtmlPreviewBar::longLine_roundTripsWithTypedEdits_data() {
+    QTest::addColumn<QString>("description");
+    QString paragraphs;
+    for (int i = 0; paragraphs.size() < 300'000; ++i)
+        paragraphs += u"<p>Paragraph %1 with <em>some</em> words and a "
+                      u"<a href=\"https://example.org/%1\">link</a>.</p>"_s.arg(i);
+    QTest::newRow("paragraphs on one line") << paragraphs;
+    QTest::newRow("a pre among them") << paragraphs.left(150'000) +
+                                             u"<pre>one\n  two\n\nthree</pre>"_s +
+                                             paragraphs.left(150'000);
+    QTest::newRow("a run without tags") << u"word "_s.repeated(60'000);
+    QTest::newRow("no tags and no blanks") << u"\U0001F600"_s.repeated(60'000);
+}
+
+// A post on one long line is laid out as many short lines, and typing into it
+// changes the post by exactly what was typed; undo takes it back to the byte.
+void TestHtmlPreviewBar::longLine_roundTripsWithTypedEdits() {
+    QFETCH(QString, description);
+    PreviewFrame f;
+    QVERIFY(f.doc.GetFeed().SetDescription(1, description));
+    f.doc.SetModifiedFlag(false);
+    f.doc.NotifyViews(nullptr, HintSelectPost, 1);
+    CHtmlCodeEdit* edit = f.preview->CodeEdit();
+    QTextDocument* document = edit->document();
+    QVERIFY(document->blockCount() > 50);
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        QVERIFY(block.length() < 5000);
+        QVERIFY(block.text().isEmpty() || !block.text().front().isLowSurrogate());
+    }
+    QCOMPARE(edit->GetText(), description);
+
+    edit->setFocus();
+    edit->setTextCursor(QTextCursor(document->findBlockByNumber(document->blockCount() / 2)));
+    QTest::keyClicks(edit, u"<b>Q</b>"_s);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClicks(edit, u"Z"_s);
+    const QString typed = u"<b>Q</b>\nZ"_s;
+    QString stored = f.doc.GetFeed().GetDescription(1);
+    const qsizetype at = stored.indexOf(typed);
+    QVERIFY(at > description.size() / 4 && at < description.size() * 3 / 4);
+    QCOMPARE(stored.size(), description.size() + typed.size());
+    QCOMPARE(stored.remove(at, typed.size()), description);
+    QCOMPARE(f.Saved(1), f.doc.GetFeed().GetDescription(1));
+
+    while (document->isUndoAvailable())
+        QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(f.doc.GetFeed().GetDescription(1), description);
+    QCOMPARE(f.Saved(1), description);
 }
 
 void TestHtmlPreviewBar::cutAndPaste_putsBackThePost() {
