@@ -74,6 +74,99 @@ window.orvanPostFrame = function (frame) {
         }
     }
 
+    function runOf(node) {
+        for (let n = node; n && n !== body; n = n.parentNode) if (isRun(n)) return n;
+        return null;
+    }
+
+    // Whether nothing shows between the edge of a run and a point in it.
+    function atRunEdge(run, container, offset, start) {
+        const r = doc.createRange();
+        if (start) { r.setStart(run, 0); r.setEnd(container, offset); }
+        else { r.setStart(container, offset); r.setEnd(run, run.childNodes.length); }
+        if (r.toString() !== "") return false;
+        const between = r.cloneContents();
+        return !between.querySelector || !between.querySelector("img, hr, table, iframe, video, audio, object, embed, br");
+    }
+
+    // Takes runs apart, their content staying where it shows; the selection
+    // keeps its place.
+    function dissolve(runs) {
+        const s = doc.getSelection();
+        const r = s && s.rangeCount ? s.getRangeAt(0) : null;
+        let points = r ? [[r.startContainer, r.startOffset], [r.endContainer, r.endOffset]] : null;
+        for (const run of runs) {
+            const parent = run.parentNode;
+            if (!parent) continue;
+            const at = Array.prototype.indexOf.call(parent.childNodes, run);
+            const size = run.childNodes.length;
+            if (points) {
+                points = points.map(([c, o]) => (c === run ? [parent, at + o]
+                    : c === parent && o > at ? [parent, o + size - 1] : [c, o]));
+            }
+            while (run.firstChild) parent.insertBefore(run.firstChild, run);
+            parent.removeChild(run);
+        }
+        if (points) {
+            const moved = doc.createRange();
+            moved.setStart(points[0][0], points[0][1]);
+            moved.setEnd(points[1][0], points[1][1]);
+            s.removeAllRanges();
+            s.addRange(moved);
+        }
+    }
+
+    // Before an edit that joins or spans blocks of two runs, the runs around
+    // it are taken apart, so the engine joins the blocks exactly as it would
+    // in a post without runs (across runs it wraps what it moves in styled
+    // spans). backward/forward: a deletion from a caret.
+    function openRunsFor(backward, forward) {
+        const s = doc.getSelection();
+        if (!s || !s.rangeCount) return;
+        const r = s.getRangeAt(0);
+        const first = runOf(r.startContainer);
+        const last = runOf(r.endContainer);
+        const runs = new Set();
+        if (!r.collapsed) {
+            if (first === last) return;
+            const top = (node) => {
+                let n = node;
+                while (n && n.parentNode && n.parentNode !== body) n = n.parentNode;
+                return n;
+            };
+            const end = top(r.endContainer);
+            for (let n = top(r.startContainer); n; n = n.nextSibling) {
+                if (isRun(n)) runs.add(n);
+                if (n === end) break;
+            }
+        } else if (first && backward && atRunEdge(first, r.startContainer, r.startOffset, true)) {
+            runs.add(first);
+            if (isRun(first.previousSibling)) runs.add(first.previousSibling);
+        } else if (first && forward && atRunEdge(first, r.startContainer, r.startOffset, false)) {
+            runs.add(first);
+            if (isRun(first.nextSibling)) runs.add(first.nextSibling);
+        }
+        if (runs.size) dissolve(runs);
+    }
+
+    // Puts the caret at the very start or end of a post in runs: the engine
+    // finds no place in a run it has not laid out, and would put it between
+    // blocks, where typed text goes in backwards.
+    function caretToEdge(end, extend) {
+        if (!body.querySelector("div[" + RUN_ATTR + "=\"" + runToken + "\"]")) return false;
+        const walker = doc.createTreeWalker(body, NodeFilter.SHOW_TEXT);
+        let text = null;
+        if (end) { for (let n = walker.lastChild(); n; n = walker.lastChild()) text = n; }
+        else text = walker.nextNode();
+        const s = doc.getSelection();
+        const node = text || body;
+        const offset = text ? (end ? text.length : 0) : (end ? body.childNodes.length : 0);
+        if (extend && s.rangeCount) s.extend(node, offset); else s.collapse(node, offset);
+        const el = node.nodeType === 1 ? node : node.parentElement;
+        if (el) el.scrollIntoView({ block: end ? "end" : "start" });
+        return true;
+    }
+
     function htmlOf(node) {
         if (node.nodeType === 1) return node.outerHTML;
         const holder = doc.createElement("div");
@@ -131,6 +224,8 @@ window.orvanPostFrame = function (frame) {
         isRun,
         makeRuns,
         plainHtml,
+        openRunsFor,
+        caretToEdge,
         // For printing the frame takes the height of the whole post, so
         // nothing is cut at the frame's edge; every run is laid out for it.
         fitToContent(on) {

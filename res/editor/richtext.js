@@ -357,6 +357,15 @@
             toggleSpan(KEY_SPANS[key]);
             return;
         }
+        if (root === body && ev.ctrlKey && !ev.altKey && (ev.key === "End" || ev.key === "Home")
+            && post.caretToEdge(ev.key === "End", ev.shiftKey)) {
+            ev.preventDefault();
+            undoStack.breakTyping();
+            return;
+        }
+        if (root === body && !ev.altKey && !ev.metaKey && (ev.key === "Backspace" || ev.key === "Delete"
+            || ev.key === "Enter" || ev.key.length === 1))
+            post.openRunsFor(ev.key === "Backspace", ev.key === "Delete");
         if (root === title && ev.key === "Enter") {
             ev.preventDefault();
             focusBody();
@@ -380,6 +389,9 @@
             if (root === body) toggleSpan({ formatBold: "strong", formatItalic: "em", formatUnderline: "u" }[type]);
             return;
         }
+        if (root === body)
+            post.openRunsFor(type.startsWith("delete") && type.endsWith("Backward"),
+                             type.startsWith("delete") && type.endsWith("Forward"));
         let kind = null;
         if (type === "insertText" || type === "insertCompositionText") kind = "typing";
         else if (type === "deleteContentBackward" || type === "deleteContentForward") kind = "erasing";

@@ -164,6 +164,15 @@ class TestRoundTrip final : public QObject {
     }
 #endif
 
+    // Where two long texts part, for a failure message that shows it.
+    static QString whereTheyDiffer(const QString& a, const QString& b) {
+        qsizetype at = 0;
+        while (at < a.size() && at < b.size() && a[at] == b[at])
+            ++at;
+        const qsizetype from = std::max<qsizetype>(0, at - 40);
+        return u"at %1: \"%2\" against \"%3\""_s.arg(at).arg(a.mid(from, 120), b.mid(from, 120));
+    }
+
     static QString withoutFooter(QString text) {
         while (RemoveFooterParagraph(text)) {
         }
@@ -403,6 +412,96 @@ private slots:
                  qPrintable(stored));
         QVERIFY2(stored.indexOf(u"more"_s) >= 0 && stored.indexOf(u"more"_s) < footer,
                  qPrintable(stored));
+    }
+
+    // A long post is edited in runs of its blocks (only those near the screen
+    // cost the engine anything on a key); they must never reach the file, and
+    // edits over their edges must read as in any other post.
+    void longPost_editsStoredExactly_data() {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("end") << u"end"_s << u"tail"_s << u"Para 299</p>"_s << u"Para 299tail</p>"_s;
+        QTest::newRow("first block")
+            << u"#p0"_s << u"head"_s << u"<p id=\"p0\">"_s << u"<p id=\"p0\">head"_s;
+        QTest::newRow("first block of a run")
+            << u"#p64"_s << u"x"_s << u"<p id=\"p64\">"_s << u"<p id=\"p64\">x"_s;
+        // Backspace at the start of a run joins its first block to the last of
+        // the run before, as it would join any two paragraphs.
+        QTest::newRow("join across runs")
+            << u"#p64"_s << u"\b"_s << u"Para 63</p><p id=\"p64\">Para 64"_s << u"Para 63Para 64"_s;
+        QTest::newRow("return at a run's end") << u"#p63 end"_s << u"\rnew"_s << u"Para 63</p>"_s
+                                               << u"Para 63</p><p id=\"p63\">new</p>"_s;
+        QTest::newRow("loose text between blocks")
+            << u"#p150 end"_s << u"!"_s << u"Para 150</p>loose <b>bold</b>"_s
+            << u"Para 150!</p>loose <b>bold</b>"_s;
+    }
+
+    void longPost_editsStoredExactly() {
+        QFETCH(QString, where);
+        QFETCH(QString, typed);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QString original = u"intro <i>text</i>"_s;
+        for (int i = 0; i < 300; ++i) {
+            original += u"<p id=\"p%1\">Para %1</p>"_s.arg(i);
+            if (i == 150)
+                original += u"loose <b>bold</b><br>"_s;
+            if (i == 200)
+                original += u"<ul><li>one</li><li>two</li></ul>\n<!-- note -->\n"_s;
+        }
+        QList<Post> posts = Posts(2);
+        posts[0].description = original;
+        open(posts);
+        if (where == u"end"_s) {
+            caretToBodyEnd();
+        } else {
+            const QString id = where.section(u' ', 0, 0);
+            inFrame(view(),
+                    u"doc.querySelector('%1').scrollIntoView({block: 'center'});"_s.arg(id));
+            QTest::qWait(100);
+            clickOn(view(), id, true);
+            QTRY_VERIFY(view()->surface()->focusedId() == u"richtext_frame"_s);
+            pressKey(view(), where.endsWith(u" end"_s) ? Qt::Key_End : Qt::Key_Home);
+        }
+        for (const QChar c : typed) {
+            if (c == u'\b')
+                pressKey(view(), Qt::Key_Backspace);
+            else if (c == u'\r')
+                pressKey(view(), Qt::Key_Return);
+            else
+                typeKeys(view(), QString(c));
+        }
+        pressKey(view(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!doc()->IsModified());
+        QString expected = original;
+        QVERIFY(expected.contains(from));
+        expected.replace(from, to);
+        const QString stored = withoutFooter(saved()->GetDescription(0));
+        QVERIFY2(stored == expected, qPrintable(whereTheyDiffer(stored, expected)));
+    }
+
+    // Everything chosen and typed over, then taken back: no run is left in the
+    // file either way, and the undo gives the post back byte for byte.
+    void longPost_replacedAndUndone() {
+        QString original;
+        for (int i = 0; i < 400; ++i)
+            original += u"<p>Line %1</p>"_s.arg(i);
+        QList<Post> posts = Posts(2);
+        posts[0].description = original;
+        open(posts);
+        caretToBodyEnd();
+        pressKey(view(), Qt::Key_A, Qt::ControlModifier);
+        typeKeys(view(), u"all new"_s);
+        pressKey(view(), Qt::Key_S, Qt::ControlModifier);
+        const QString replaced = withoutFooter(saved()->GetDescription(0));
+        QVERIFY2(replaced.contains(u"all new"_s) && !replaced.contains(u"Line"_s) &&
+                     !replaced.contains(u"data-orvan-run"_s),
+                 qPrintable(replaced));
+        pressKey(view(), Qt::Key_Z, Qt::ControlModifier);
+        pressKey(view(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(withoutFooter(saved()->GetDescription(0)), original);
     }
 
     void switchRightAfterTyping_editStaysInItsPost_data() {
