@@ -214,6 +214,11 @@ window.orvanPostFrame = function (frame) {
             orvan.raise(orvan.EVENT.HYPERLINK_CLICK, link, link.getAttribute("href"));
     }, true);
     doc.addEventListener("submit", (ev) => ev.preventDefault(), true);
+    // What is copied, cut or dragged out of a long post carries no runs (the
+    // keys do this on keydown; the menu's commands and a drag come here).
+    for (const type of ["copy", "cut", "dragstart"])
+        doc.addEventListener(type, () => openRunsFor(false, false), true);
+
     // Keys typed in the post never reach the face's document.
     orvan.countKeys(doc);
 

@@ -16,10 +16,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -479,6 +482,40 @@ private slots:
         QVERIFY(expected.contains(from));
         expected.replace(from, to);
         const QString stored = withoutFooter(saved()->GetDescription(0));
+        QVERIFY2(stored == expected, qPrintable(whereTheyDiffer(stored, expected)));
+    }
+
+    // A selection over the edge of two runs: what is copied and what typing
+    // over it leaves hold no run.
+    void longPost_selectionAcrossRuns_copiedAndReplacedWithoutRuns() {
+        QString original;
+        for (int i = 0; i < 300; ++i)
+            original += u"<p id=\"p%1\">Para %1</p>"_s.arg(i);
+        QList<Post> posts = Posts(2);
+        posts[0].description = original;
+        open(posts);
+        inFrame(view(), u"doc.querySelector('#p62').scrollIntoView({block: 'center'});"_s);
+        QTest::qWait(100);
+        clickOn(view(), u"#p62"_s, true);
+        QTRY_VERIFY(view()->surface()->focusedId() == u"richtext_frame"_s);
+        pressKey(view(), Qt::Key_End);
+        for (int i = 0; i < 3; ++i)
+            pressKey(view(), Qt::Key_Down, Qt::ShiftModifier);
+        // Edit > Copy: the keys open the runs before the engine copies.
+        QVERIFY(m_frame->runCommand(ID_EDIT_COPY));
+        const auto copiedHtml = [] {
+            const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+            return data ? data->html() : QString();
+        };
+        QTRY_VERIFY(copiedHtml().contains(u"Para 64"_s));
+        const QString copied = copiedHtml();
+        QVERIFY2(!copied.contains(u"data-orvan-run"_s), qPrintable(copied));
+        typeKeys(view(), u"Z"_s);
+        pressKey(view(), Qt::Key_S, Qt::ControlModifier);
+        const QString stored = withoutFooter(saved()->GetDescription(0));
+        QString expected = original;
+        expected.replace(QRegularExpression(u"Para 62</p>.*<p id=\"p65\">Para 65"_s),
+                         u"Para 62Z"_s);
         QVERIFY2(stored == expected, qPrintable(whereTheyDiffer(stored, expected)));
     }
 
