@@ -154,7 +154,11 @@ window.orvanPostFrame = function (frame) {
     // blocks, where typed text goes in backwards.
     function caretToEdge(end, extend) {
         if (!body.querySelector("div[" + RUN_ATTR + "=\"" + runToken + "\"]")) return false;
-        const walker = doc.createTreeWalker(body, NodeFilter.SHOW_TEXT);
+        // Blanks between blocks are no place to type in.
+        const walker = doc.createTreeWalker(body, NodeFilter.SHOW_TEXT, {
+            acceptNode: (n) => (/\S/.test(n.data) || n.parentElement.closest("pre")
+                ? NodeFilter.FILTER_ACCEPT : NodeFilter.FILTER_REJECT),
+        });
         let text = null;
         if (end) { for (let n = walker.lastChild(); n; n = walker.lastChild()) text = n; }
         else text = walker.nextNode();
