@@ -122,6 +122,7 @@ bool WriteText(pugi::xml_node element, const QByteArray& utf8) {
     }
     while (element.first_child() != value)
         element.remove_child(element.first_child());
+    feedtext::ClearLeadingText(element);
     return true;
 }
 
@@ -131,7 +132,7 @@ bool HasText(pugi::xml_node element, const QByteArray& utf8) {
 }
 
 bool IsEmptyElement(pugi::xml_node element) {
-    return !element.first_child() && !element.first_attribute();
+    return feedtext::IsHollow(element) && !element.first_attribute();
 }
 
 // Removes element, then each parent up to context that it leaves empty.
@@ -341,7 +342,7 @@ bool SetFieldValue(pugi::xml_node context, const FieldPath& path, const QString&
                 return true;
             MarkChanged(changed);
             // An element with nothing left but the attributes that picked it is gone too.
-            bool onlyConditions = !element.first_child();
+            bool onlyConditions = feedtext::IsHollow(element);
             for (pugi::xml_attribute a = element.first_attribute(); a && onlyConditions;
                  a = a.next_attribute()) {
                 bool isCondition = false;

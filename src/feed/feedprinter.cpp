@@ -1,6 +1,7 @@
 #include "feedprinter.h"
 
 #include "feedencoding.h"
+#include "feedtext.h"
 #include "xmlchars.h"
 
 #include <algorithm>
@@ -11,9 +12,8 @@ using namespace xmlchars;
 
 namespace {
 
-bool IsTextNode(const pugi::xml_node& node) {
-    return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
-}
+using feedtext::HasLeadingText;
+using feedtext::IsTextNode;
 
 void AppendReference(std::string& out, uint32_t cp) {
     out += "&#";
@@ -61,7 +61,7 @@ private:
             // of them: a channel of many thousand items is looked over
             // across several parts, before its start tag is printed.
             if (!m_exact && m_node.type() == pugi::node_element && m_node.first_child() &&
-                !ScanChildren(budget))
+                !HasLeadingText(m_node) && !ScanChildren(budget))
                 return DocumentPrinter::Step::More;
             if (!m_exact)
                 Indent(m_depth);
@@ -77,9 +77,17 @@ private:
                     Escaped(a.value(), true);
                     out += '"';
                 }
-                if (m_node.first_child()) {
-                    const bool childrenExact = m_exact || !m_scanElementOnly;
+                // Text kept in the element stands before its children, and
+                // makes them text content, printed exactly.
+                const bool leadingText = HasLeadingText(m_node);
+                if (leadingText) {
                     out += '>';
+                    Escaped(m_node.value(), false);
+                }
+                if (m_node.first_child()) {
+                    const bool childrenExact = m_exact || leadingText || !m_scanElementOnly;
+                    if (!leadingText)
+                        out += '>';
                     if (!childrenExact)
                         out += '\n';
                     m_open.push_back({m_node, m_exact, m_depth});
@@ -88,7 +96,13 @@ private:
                     ++m_depth;
                     continue;
                 }
-                out += " />";
+                if (leadingText) {
+                    out += "</";
+                    out += m_node.name();
+                    out += '>';
+                } else {
+                    out += " />";
+                }
             } else if (!Leaf(m_node)) {
                 return DocumentPrinter::Step::Failed;
             }
@@ -348,6 +362,8 @@ private:
 };
 
 bool IsElementOnly(const pugi::xml_node& element) {
+    if (HasLeadingText(element))
+        return false;
     bool elementChild = false;
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
         if (IsTextNode(child))

@@ -15,23 +15,51 @@ inline bool IsTextNode(const pugi::xml_node& node) {
     return type == pugi::node_pcdata || type == pugi::node_cdata;
 }
 
+// Text that stands first in an element is kept in the element itself, as
+// its value, rather than in a text child: a node fewer for nearly every
+// field of a feed. Such text comes before all of the element's children.
+// The code that changes an element keeps it in either place; everything that
+// reads text looks at both. "" when the element holds none.
+inline const char* LeadingText(const pugi::xml_node& element) {
+    return element.type() == pugi::node_element ? element.value() : "";
+}
+
+inline bool HasLeadingText(const pugi::xml_node& element) {
+    return *LeadingText(element) != '\0';
+}
+
+// Drops the text kept in the element itself.
+inline void ClearLeadingText(pugi::xml_node element) {
+    if (HasLeadingText(element))
+        element.text().set("");
+}
+
+// True when the element holds no text, nor anything else: no children.
+inline bool IsHollow(const pugi::xml_node& element) {
+    return !element.first_child() && !HasLeadingText(element);
+}
+
 // The text of an element: all its text and CDATA, in order, with that of
-// the elements inside it. The usual single text child is returned without a
-// copy; otherwise the pieces are joined in scratch. "" for a null element.
+// the elements inside it. The usual single text is returned without a copy;
+// otherwise the pieces are joined in scratch. "" for a null element.
 inline const char* ElementText(const pugi::xml_node& element, std::string& scratch) {
-    // The usual case in few library calls, each of which costs more than
-    // its work: the first text child is the only child.
-    const char* value = element.child_value();
-    if (*value && !element.last_child().previous_sibling())
-        return value;
+    // The usual cases in few library calls, each of which costs more than
+    // its work: the text kept in the element with no children, or a text
+    // child that is the only child.
     const pugi::xml_node first = element.first_child();
+    const char* value = element.child_value();
+    if (*value && (HasLeadingText(element) ? !first : !element.last_child().previous_sibling()))
+        return value;
     if (!first)
         return "";
-    scratch.clear();
+    scratch = LeadingText(element);
     pugi::xml_node node = first;
     for (;;) {
+        // An element's own text comes before its children.
         if (IsTextNode(node))
             scratch += node.value();
+        else
+            scratch += LeadingText(node);
         if (pugi::xml_node child = node.first_child()) {
             node = child;
             continue;
@@ -49,6 +77,18 @@ inline bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// True when text is white space with a line break in it.
+inline bool IsLayout(const char* text) {
+    bool lineBreak = false;
+    for (const char* p = text; *p; ++p) {
+        if (*p == '\n' || *p == '\r')
+            lineBreak = true;
+        else if (*p != ' ' && *p != '\t')
+            return false;
+    }
+    return lineBreak;
+}
+
 // Takes out the white space between the children of an element that holds
 // no text of its own: element children, no CDATA, and only white-space text,
 // each piece with a line break. Such white space is layout, which the printer
@@ -56,7 +96,9 @@ inline bool IsBlank(char c) {
 // True when the element's text was such layout.
 inline bool DropLayoutText(pugi::xml_node element) {
     bool elementChild = false;
-    bool layout = false;
+    bool layout = HasLeadingText(element);
+    if (layout && !IsLayout(element.value()))
+        return false;
     for (pugi::xml_node c = element.first_child(); c; c = c.next_sibling()) {
         const pugi::xml_node_type type = c.type();
         if (type == pugi::node_element) {
@@ -64,20 +106,14 @@ inline bool DropLayoutText(pugi::xml_node element) {
         } else if (type == pugi::node_cdata) {
             return false;
         } else if (type == pugi::node_pcdata) {
-            bool lineBreak = false;
-            for (const char* p = c.value(); *p; ++p) {
-                if (*p == '\n' || *p == '\r')
-                    lineBreak = true;
-                else if (*p != ' ' && *p != '\t')
-                    return false;
-            }
-            if (!lineBreak)
+            if (!IsLayout(c.value()))
                 return false;
             layout = true;
         }
     }
     if (!elementChild || !layout)
         return false;
+    ClearLeadingText(element);
     for (pugi::xml_node c = element.first_child(); c;) {
         const pugi::xml_node next = c.next_sibling();
         if (c.type() == pugi::node_pcdata)

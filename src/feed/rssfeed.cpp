@@ -181,6 +181,7 @@ bool CRssFeed::WriteField(int index, const char* name, const QString& text, bool
     }
     while (field.first_child() != value)
         field.remove_child(field.first_child());
+    feedtext::ClearLeadingText(field);
     return true;
 }
 

@@ -22,7 +22,7 @@ namespace {
 // everywhere when the check found it part of mixed content.
 constexpr unsigned int kParseOptions =
     pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute | pugi::parse_comments |
-    pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype;
+    pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype | pugi::parse_embed_pcdata;
 
 // Expanded entities may add this much to a document, or its own size if
 // that is more; a few entities that multiply each other get no further.

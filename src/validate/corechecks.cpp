@@ -103,14 +103,11 @@ void FeedWalker::Rss(pugi::xml_node rss) {
                    QStringLiteral("rss@") + Utf8(name));
     }
     int channels = 0;
+    if (HoldsText(rss))
+        Report(Msg::UnexpectedText, rss,
+               QStringLiteral("<rss> holds text; only elements belong there."),
+               QStringLiteral("rss"));
     for (pugi::xml_node child : rss.children()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
-            if (!TrimXmlSpace(child.value()).empty())
-                Report(Msg::UnexpectedText, rss,
-                       QStringLiteral("<rss> holds text; only elements belong there."),
-                       QStringLiteral("rss"));
-            continue;
-        }
         if (child.type() != pugi::node_element)
             continue;
         const size_t pushed = PushNamespaces(child);
@@ -141,17 +138,11 @@ void FeedWalker::Channel(pugi::xml_node channel) {
     m_channel = channel;
     int counts[kChannelSingleCount] = {};
     Attributes(channel, {});
-    bool textReported = false;
+    if (HoldsText(channel))
+        Report(Msg::UnexpectedText, channel,
+               QStringLiteral("<channel> holds text; only elements belong there."),
+               QStringLiteral("channel"));
     for (pugi::xml_node child : channel.children()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
-            if (!textReported && !TrimXmlSpace(child.value()).empty()) {
-                Report(Msg::UnexpectedText, channel,
-                       QStringLiteral("<channel> holds text; only elements belong there."),
-                       QStringLiteral("channel"));
-                textReported = true;
-            }
-            continue;
-        }
         if (child.type() != pugi::node_element)
             continue;
         const size_t pushed = PushNamespaces(child);
@@ -280,15 +271,20 @@ void FeedWalker::Item(pugi::xml_node item) {
     ItemState state;
     state.item = item;
     Attributes(item, {});
+    // Told once, at the first text that is more than white space. Read
+    // along with the elements, as items are the most of a feed.
     bool textReported = false;
+    const auto text = [&](const char* value) {
+        if (textReported || TrimXmlSpace(value).empty())
+            return;
+        Report(Msg::UnexpectedText, item, QStringLiteral("<item> holds text outside its elements."),
+               QStringLiteral("item"));
+        textReported = true;
+    };
+    text(feedtext::LeadingText(item));
     for (pugi::xml_node child : item.children()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
-            if (!textReported && !TrimXmlSpace(child.value()).empty()) {
-                Report(Msg::UnexpectedText, item,
-                       QStringLiteral("<item> holds text outside its elements."),
-                       QStringLiteral("item"));
-                textReported = true;
-            }
+        if (feedtext::IsTextNode(child)) {
+            text(child.value());
             continue;
         }
         if (child.type() != pugi::node_element)
@@ -543,8 +539,8 @@ void FeedWalker::Guid(pugi::xml_node node) {
     }
     if (text.empty())
         return;
-    // Texts of one child are views into the tree; gathered ones need a copy.
-    const bool inTree = node.first_child() && !node.first_child().next_sibling();
+    // A text the tree holds whole is a view into it; a gathered one needs a copy.
+    const bool inTree = !InScratch(text);
     const std::string_view kept = inTree ? text : std::string_view(m_ownedTexts.emplace_back(text));
     if (!m_guids.Insert(kept))
         Report(Msg::DuplicateValue, node,

@@ -4,6 +4,7 @@
 #include "rfc822date.h"
 #include "valuechecks.h"
 
+#include "feed/feedtext.h"
 #include "feed/rssfeed.h"
 
 #include <QUuid>
@@ -24,9 +25,10 @@ bool IsWhiteSpaceText(pugi::xml_node node) {
     return node.type() == pugi::node_pcdata && TrimXmlSpace(node.value()).empty();
 }
 
-// All text and CDATA children of an element, joined.
+// The text an element holds itself and that of its text and CDATA
+// children, joined.
 std::string ElementText(pugi::xml_node node) {
-    std::string text;
+    std::string text = feedtext::LeadingText(node);
     for (pugi::xml_node child : node.children()) {
         if (IsText(child))
             text += child.value();
@@ -38,12 +40,14 @@ std::string ElementText(pugi::xml_node node) {
 // had (CDATA stays CDATA); false when the element holds elements too.
 bool SetElementText(pugi::xml_node node, const std::string& text) {
     pugi::xml_node_type type = pugi::node_pcdata;
+    const bool leading = feedtext::HasLeadingText(node);
     for (pugi::xml_node child : node.children()) {
         if (child.type() == pugi::node_element)
             return false;
-        if (IsText(child) && type == pugi::node_pcdata && child == node.first_child())
+        if (IsText(child) && !leading && child == node.first_child())
             type = child.type();
     }
+    feedtext::ClearLeadingText(node);
     for (pugi::xml_node child = node.first_child(); child;) {
         const pugi::xml_node next = child.next_sibling();
         if (IsText(child))

@@ -6,6 +6,8 @@
 #include "feedvalidator.h"
 #include "rfc822date.h"
 
+#include "feed/feedtext.h"
+
 #include <deque>
 #include <initializer_list>
 #include <pugixml.hpp>
@@ -120,6 +122,11 @@ private:
     // The element's text (all text and CDATA children), trimmed. Reports
     // child elements where only text belongs. Valid until the next call.
     std::string_view Text(pugi::xml_node node);
+    // True when text is one that Text joined, not a view into the tree.
+    bool InScratch(std::string_view text) const {
+        return text.data() >= m_scratch.data() &&
+               text.data() <= m_scratch.data() + m_scratch.size();
+    }
     bool NotBlank(pugi::xml_node node, std::string_view text);
     void PlainText(pugi::xml_node node, std::string_view text);
     void UrlValue(pugi::xml_node node, std::string_view text, Msg invalid);
@@ -131,6 +138,9 @@ private:
     void HtmlValue(pugi::xml_node node, std::string_view text);
     void LanguageValue(pugi::xml_node node, std::string_view text);
     void NoText(pugi::xml_node node);
+    // True when the element holds text other than white space of its own,
+    // not counting that of the elements in it.
+    static bool HoldsText(pugi::xml_node node);
     void Attributes(pugi::xml_node node, std::initializer_list<std::string_view> allowed);
     void Duplicate(pugi::xml_node node, int& count);
     // True when the file's text of the element uses hexadecimal character

@@ -192,14 +192,13 @@ void FeedWalker::Atom(pugi::xml_node node, std::string_view name, Context contex
                FieldOf(node, "href"));
         return;
     }
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() != pugi::node_pcdata || !TrimXmlSpace(child.value()).empty()) {
-            Report(Msg::AtomLinkNotEmpty, node,
-                   QStringLiteral("<atom:link> should be empty; its address goes in href."),
-                   FieldOf(node));
-            break;
-        }
-    }
+    bool empty = TrimXmlSpace(feedtext::LeadingText(node)).empty();
+    for (pugi::xml_node child = node.first_child(); child && empty; child = child.next_sibling())
+        empty = child.type() == pugi::node_pcdata && TrimXmlSpace(child.value()).empty();
+    if (!empty)
+        Report(Msg::AtomLinkNotEmpty, node,
+               QStringLiteral("<atom:link> should be empty; its address goes in href."),
+               FieldOf(node));
     const std::string_view value = TrimXmlSpace(href.value());
     if (rel != "self" || context != Context::Channel) {
         UrlAttribute(node, "href", true, Msg::InvalidURLAttribute);

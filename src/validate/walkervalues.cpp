@@ -175,12 +175,14 @@ std::pair<Ns, std::string_view> FeedWalker::Resolve(pugi::xml_node node) {
 
 std::string_view FeedWalker::Text(pugi::xml_node node) {
     const pugi::xml_node first = node.first_child();
+    const char* leading = feedtext::LeadingText(node);
     if (!first)
-        return {};
+        return TrimXmlSpace(leading);
     const pugi::xml_node_type type = first.type();
-    if (!first.next_sibling() && (type == pugi::node_pcdata || type == pugi::node_cdata))
+    if (!*leading && !first.next_sibling() &&
+        (type == pugi::node_pcdata || type == pugi::node_cdata))
         return TrimXmlSpace(first.value());
-    m_scratch.clear();
+    m_scratch = leading;
     bool reported = false;
     for (pugi::xml_node child = first; child; child = child.next_sibling()) {
         if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
@@ -211,16 +213,21 @@ bool FeedWalker::NotBlank(pugi::xml_node node, std::string_view text) {
 }
 
 void FeedWalker::NoText(pugi::xml_node node) {
-    for (pugi::xml_node child : node.children()) {
-        if ((child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) &&
-            !TrimXmlSpace(child.value()).empty()) {
-            Report(Msg::UnexpectedText, node,
-                   Cat(u"<", Name(node),
-                       u"> holds text; only its elements or attributes belong there."),
-                   FieldOf(node));
-            return;
-        }
+    if (!HoldsText(node))
+        return;
+    Report(Msg::UnexpectedText, node,
+           Cat(u"<", Name(node), u"> holds text; only its elements or attributes belong there."),
+           FieldOf(node));
+}
+
+bool FeedWalker::HoldsText(pugi::xml_node node) {
+    if (!TrimXmlSpace(feedtext::LeadingText(node)).empty())
+        return true;
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (feedtext::IsTextNode(child) && !TrimXmlSpace(child.value()).empty())
+            return true;
     }
+    return false;
 }
 
 void FeedWalker::Attributes(pugi::xml_node node, std::initializer_list<std::string_view> allowed) {

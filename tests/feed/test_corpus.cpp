@@ -68,13 +68,24 @@ Node FromPugi(const pugi::xml_node& node) {
         out.kind = Node::Element;
     }
     out.name = QString::fromUtf8(node.name());
-    out.value = QString::fromUtf8(node.value());
     for (const pugi::xml_attribute& a : node.attributes())
         out.attributes.append({QString::fromUtf8(a.name()), QString::fromUtf8(a.value())});
     std::sort(out.attributes.begin(), out.attributes.end());
+    // An element may keep its first text itself; the document is the same
+    // as with a text child in its place.
+    if (out.kind != Node::Element)
+        out.value = QString::fromUtf8(node.value());
+    else if (*node.value())
+        out.children.push_back({Node::Text, QString(), QString::fromUtf8(node.value()), {}, {}});
     for (const pugi::xml_node& c : node.children()) {
-        if (c.type() != pugi::node_declaration && c.type() != pugi::node_doctype)
-            out.children.push_back(FromPugi(c));
+        if (c.type() == pugi::node_declaration || c.type() == pugi::node_doctype)
+            continue;
+        Node child = FromPugi(c);
+        if (child.kind == Node::Text && !out.children.empty() &&
+            out.children.back().kind == Node::Text)
+            out.children.back().value += child.value;
+        else
+            out.children.push_back(std::move(child));
     }
     return out;
 }

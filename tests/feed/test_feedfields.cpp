@@ -128,6 +128,22 @@ private slots:
         QCOMPARE(feed.GetGuid(0), u"g1"_s);
     }
 
+    // Removing the last element of a parent takes the parent too, unless
+    // text is left in it: that text, and so the parent, stays.
+    void remove_keepsAParentThatHoldsText() {
+        CRssFeed feed;
+        QVERIFY(feed.LoadFromMemory("<rss><channel><title>T</title><image>note<url>u</url></image>"
+                                    "<textInput><name>n</name></textInput></channel></rss>"));
+        QVERIFY(SetFeedField(feed, -1, *FieldPath::Parse(u"image/url"_s), QString()));
+        QVERIFY(SetFeedField(feed, -1, *FieldPath::Parse(u"textInput/name"_s), QString()));
+        const QByteArray saved = feed.SaveToMemory();
+        QVERIFY2(saved.contains("<image>note</image>"), saved.constData());
+        QVERIFY2(!saved.contains("textInput"), saved.constData());
+        // A field whose text is replaced keeps none of the old.
+        QVERIFY(SetFeedField(feed, -1, *FieldPath::Parse(u"image"_s), u"new"_s));
+        QVERIFY(feed.SaveToMemory().contains("<image>new</image>"));
+    }
+
     void namespaces_followTheFilesOwnPrefix_data() {
         QTest::addColumn<QByteArray>("rss");
         QTest::addColumn<QByteArray>("expectedRss");

@@ -59,6 +59,45 @@ private slots:
         QCOMPARE(reloaded.SaveToMemory(), feed.SaveToMemory());
     }
 
+    // Text that stands first in an element and text after its other
+    // children read in order, save as loaded, and an edit replaces all of it.
+    void mixedText_readsInOrder_editReplacesAll_data() {
+        QTest::addColumn<QByteArray>("description");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("edited");
+        QTest::newRow("only text") << QByteArray("a &amp; b") << QStringLiteral("a & b")
+                                   << QByteArray("<description>new</description>");
+        QTest::newRow("text, element, text") << QByteArray("a<b>x</b>c") << QStringLiteral("axc")
+                                             << QByteArray("<description>new</description>");
+        QTest::newRow("text, comment, text") << QByteArray("a<!--n-->b") << QStringLiteral("ab")
+                                             << QByteArray("<description>new</description>");
+        QTest::newRow("text then CDATA")
+            << QByteArray("a<![CDATA[<p>]]>") << QStringLiteral("a<p>")
+            << QByteArray("<description><![CDATA[new]]></description>");
+        QTest::newRow("element first") << QByteArray("<b>x</b>y") << QStringLiteral("xy")
+                                       << QByteArray("<description>new</description>");
+    }
+    void mixedText_readsInOrder_editReplacesAll() {
+        QFETCH(QByteArray, description);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, edited);
+        const QByteArray input = "<rss><channel><item><description>" + description +
+                                 "</description></item></channel></rss>";
+        CRssFeed feed;
+        QVERIFY(feed.LoadFromMemory(input));
+        QCOMPARE(feed.GetDescription(0), text);
+        QVERIFY(feed.SaveToMemory().contains("<description>" + description + "</description>"));
+        QVERIFY(feed.SetDescription(0, QStringLiteral("new")));
+        const QByteArray saved = feed.SaveToMemory();
+        QVERIFY2(saved.contains(edited), saved.constData());
+        CRssFeed reloaded;
+        QVERIFY(reloaded.LoadFromMemory(saved));
+        QCOMPARE(reloaded.GetDescription(0), QStringLiteral("new"));
+        // Emptied, the element is left with nothing in it.
+        QVERIFY(feed.SetDescription(0, QString()));
+        QVERIFY(feed.SaveToMemory().contains("<description />"));
+    }
+
     // Content with text of its own is written exactly as loaded; only white
     // space between the children of an element without text is laid out anew.
     void save_mixedContentAsLoaded_elementOnlyIndented() {

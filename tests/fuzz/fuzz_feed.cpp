@@ -55,18 +55,27 @@ std::string Dump(const pugi::xml_node& root) {
     pugi::xml_node node = root.first_child();
     int depth = 0;
     while (node) {
+        const bool element = node.type() == pugi::node_element;
         if (IsText(node)) {
-            out += std::to_string(depth) + " text|";
+            // Text an element keeps itself is the start of the same entry.
+            const bool continued = !node.previous_sibling() && *node.parent().value();
+            if (!continued)
+                out += std::to_string(depth) + " text|";
             for (; IsText(node.next_sibling()); node = node.next_sibling())
                 out += node.value();
             out += node.value();
         } else {
             out += std::to_string(depth) + ' ' + std::to_string(node.type()) + ' ' + node.name() +
-                   '|' + node.value();
+                   '|' + (element ? "" : node.value());
         }
         for (const pugi::xml_attribute& a : node.attributes())
             out += std::string(" ") + a.name() + '=' + a.value();
         out += '\n';
+        if (element && *node.value()) {
+            out += std::to_string(depth + 1) + " text|" + node.value();
+            if (!IsText(node.first_child()))
+                out += '\n';
+        }
         if (node.first_child()) {
             node = node.first_child();
             ++depth;

@@ -125,6 +125,20 @@ private slots:
             << QByteArray("<description><![CDATA[<p>A<br>b <img src=\"http://e.example/i.png\"> "
                           "<a href=\"#x\">x</a> <b>B</p><hr/>]]></description>")
             << QStringList();
+        // Stray text first in an element, before its children, or after them.
+        QTest::newRow("text in an item, first or last")
+            << QByteArray("<item>lead<title>B</title><guid isPermaLink=\"false\">b</guid></item>")
+            << QByteArray("<link>http://e.example/a</link>stray")
+            << QStringList{"UnexpectedText", "UnexpectedText"};
+        QTest::newRow("text in element-only content")
+            << QByteArray("<skipHours>x<hour>1</hour></skipHours>"
+                          "<image>y<url>http://e.example/i.png</url><title>T</title>"
+                          "<link>http://e.example/</link></image>")
+            << QByteArray() << QStringList{"UnexpectedText", "UnexpectedText"};
+        QTest::newRow("text in a self link")
+            << QByteArray("<atom:link href=\"http://e.example/o.xml\" rel=\"alternate\">x"
+                          "</atom:link>")
+            << QByteArray() << QStringList{"AtomLinkNotEmpty"};
         QTest::newRow("undeclared prefix told once")
             << QByteArray("<media:title>a</media:title>")
             << QByteArray("<media:content url=\"http://e.example/m\"/>")

@@ -124,6 +124,12 @@ private slots:
             << "NotBlank" << none << "News" << -1
             << Feed("<title>T</title><description>News</description>"
                     "<link>http://e.example/</link><language>en</language>");
+        QTest::newRow("blank description filled")
+            << Feed("<title>T</title><description>  </description><link>http://e.example/</link>"
+                    "<language>en</language>")
+            << "NotBlank" << none << "News" << -1
+            << Feed("<title>T</title><description>News</description>"
+                    "<link>http://e.example/</link><language>en</language>");
         QTest::newRow("relative links in description and content")
             << Feed(kHead + item +
                         "<description>&lt;img src=\"/i/a.jpg\"&gt; &lt;a href=\"p/2.html\"&gt;two"
