@@ -41,7 +41,6 @@ CMainFrame::CMainFrame(DesktopUiServices* ui, QWidget* parent)
     m_recent.Load();
 
     m_client = new QStackedWidget(this);
-    m_startPage = new CStartPage(ui, m_client);
     m_mdi = new QMdiArea(m_client);
     m_mdi->setObjectName(u"mdiArea"_s);
     m_mdi->setViewMode(QMdiArea::TabbedView);
@@ -49,20 +48,10 @@ CMainFrame::CMainFrame(DesktopUiServices* ui, QWidget* parent)
     m_mdi->setTabsClosable(true);
     m_mdi->setTabsMovable(true);
     m_mdi->setActivationOrder(QMdiArea::ActivationHistoryOrder);
-    m_client->addWidget(m_startPage);
     m_client->addWidget(m_mdi);
     setCentralWidget(m_client);
 
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &CMainFrame::onSubWindowActivated);
-    connect(m_startPage, &CStartPage::newFeedRequested, this, &CMainFrame::newFeed);
-    connect(m_startPage, &CStartPage::openFileRequested, this,
-            [this](const QString& path) { openDocumentFile(path); });
-    connect(m_startPage, &CStartPage::statusTextChanged, this, [this](const QString& text) {
-        if (text.isEmpty())
-            statusBar()->clearMessage();
-        else
-            statusBar()->showMessage(text);
-    });
 
     // A fetched title is stored by the cache, then offered to the Insert
     // Hyperlink dialog of the feed window (the dialog, not the window, is active).
@@ -88,7 +77,6 @@ CMainFrame::CMainFrame(DesktopUiServices* ui, QWidget* parent)
 
     useMenuBar(128);
     updateRecentFileActions();
-    reloadStartPage();
     updateClientArea();
     resize(QSize(1100, 750).boundedTo(screen() ? screen()->availableSize() : QSize(1100, 750)));
 }
@@ -308,10 +296,39 @@ void CMainFrame::onSubWindowActivated(QMdiSubWindow* window) {
     updateTitle();
 }
 
+// The start page lives only while no feed is open: its web page would
+// otherwise hold its memory behind a feed of a hundred megabytes.
 void CMainFrame::updateClientArea() {
     const bool anyDocument = !m_mdi->subWindowList().isEmpty();
+    if (anyDocument && m_startPage) {
+        m_client->setCurrentWidget(m_mdi);
+        m_client->removeWidget(m_startPage);
+        m_startPage->deleteLater();
+        m_startPage = nullptr;
+    } else if (!anyDocument && !m_startPage) {
+        createStartPage();
+    }
     m_client->setCurrentWidget(anyDocument ? static_cast<QWidget*>(m_mdi) : m_startPage);
     useMenuBar(anyDocument ? 129 : 128);
+}
+
+void CMainFrame::createStartPage() {
+    m_startPage = new CStartPage(m_ui, m_client);
+    m_client->insertWidget(0, m_startPage);
+    // The page's links arrive while its message is being handled; a dialog
+    // made of a page of its own could not load before that returns.
+    connect(m_startPage, &CStartPage::newFeedRequested, this, &CMainFrame::newFeed,
+            Qt::QueuedConnection);
+    connect(
+        m_startPage, &CStartPage::openFileRequested, this,
+        [this](const QString& path) { openDocumentFile(path); }, Qt::QueuedConnection);
+    connect(m_startPage, &CStartPage::statusTextChanged, this, [this](const QString& text) {
+        if (text.isEmpty())
+            statusBar()->clearMessage();
+        else
+            statusBar()->showMessage(text);
+    });
+    reloadStartPage();
 }
 
 void CMainFrame::updateTitle() {
@@ -340,7 +357,8 @@ QString CMainFrame::feedFolder() const {
 }
 
 void CMainFrame::reloadStartPage() {
-    m_startPage->reload(m_recent.Entries());
+    if (m_startPage)
+        m_startPage->reload(m_recent.Entries());
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

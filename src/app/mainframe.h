@@ -60,6 +60,7 @@ public:
     CChildFrame* activeChildFrame() const;
     QList<CChildFrame*> childFrames() const;
     QMdiArea* mdiArea() const { return m_mdi; }
+    // Null while a feed is open.
     CStartPage* startPage() const { return m_startPage; }
     RecentFileList& recentFiles() { return m_recent; }
 
@@ -129,6 +130,7 @@ private:
     void updateTitle();
     void addToRecentFileList(const QString& path);
     void reloadStartPage();
+    void createStartPage();
     // Where the file dialogs start: the folder of the feed used last, else the
     // user's documents, never the folder the program happened to start in.
     QString feedFolder() const;

@@ -5,6 +5,7 @@
 #include "document/rsseditdoc.h"
 #include "editor/rsseditview.h"
 #include "htmlui/animateddialog.h"
+#include "htmlui/htmldialog.h"
 #include "platform/commandids.h"
 #include "platform/identity.h"
 #include "platform/recentfilelist.h"
@@ -14,6 +15,7 @@
 #include "postsbar/postslistmodel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -22,8 +24,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 using namespace Qt::StringLiterals;
 
@@ -123,6 +128,7 @@ private slots:
     void startPageLinks_reachProgramAndBrowser_data();
     void startPageLinks_reachProgramAndBrowser();
     void startPageReloaded_listsNewRecentFile();
+    void startPageCreateNewFeed_realClickShowsDialog();
     void animatedDialog_unfoldsThenFadesOut();
 
 private:
@@ -168,7 +174,8 @@ void TestApp::openFeed_createsWindowWithListFilled() {
     QCOMPARE(frame->postsBar()->Model()->rowCount(), 3);
     QVERIFY(frame->subWindow()->isMaximized());
     QCOMPARE(m_frame->mdiArea()->isVisible(), true);
-    QVERIFY(!m_frame->startPage()->isVisible());
+    // The start page is let go of while a feed is open.
+    QVERIFY(!m_frame->startPage());
 }
 
 void TestApp::openSameFeedTwice_keepsOneWindow() {
@@ -284,7 +291,7 @@ void TestApp::modifiedDocument_asksBeforeClosing() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll().contains("Changed"), savedToDisk);
     if (windowsLeft == 0)
-        QTRY_VERIFY(m_frame->startPage()->isVisible());
+        QTRY_VERIFY(m_frame->startPage() && m_frame->startPage()->isVisible());
 }
 
 void TestApp::quitting_asksForEveryModifiedFeed() {
@@ -425,7 +432,7 @@ void TestApp::openedFeed_listedOnStartPage() {
     QVERIFY(m_frame->openDocumentFile(path));
     QCOMPARE(m_frame->recentFiles().Entries().value(0), path);
     m_frame->runCommand(ID_FILE_CLOSE);
-    QTRY_VERIFY(m_frame->startPage()->isVisible());
+    QTRY_VERIFY(m_frame->startPage() && m_frame->startPage()->isVisible());
     QVERIFY(m_frame->startPage()->pageText().contains(path.toHtmlEscaped()));
     QVERIFY(!m_frame->startPage()->pageText().contains(path));
 }
@@ -470,6 +477,40 @@ void TestApp::startPageLinks_reachProgramAndBrowser() {
     QTest::qWait(200);
     QCOMPARE(page.title(), u"Orvan"_s);
     QVERIFY(!page.findById(u"create_new_doc"_s).isNull());
+}
+
+// A real click on the start page's "Create new feed" shows the dialog, whose
+// own page loads while the start page's message is still being answered.
+void TestApp::startPageCreateNewFeed_realClickShowsDialog() {
+    CStartPage* page = m_frame->startPage();
+    QVERIFY(page && page->waitUntilLoaded());
+    page->flush();
+    QVariantList centre;
+    page->page()->runJavaScript(
+        u"(function () { const r = document.getElementById('create_new_doc')"
+        u".getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2]; })()"_s,
+        [&](const QVariant& v) { centre = v.toList(); });
+    QTRY_COMPARE(centre.size(), 2);
+    bool shown = false;
+    QTimer poll;
+    poll.setInterval(50);
+    connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<HtmlDialog*>(w); dialog && dialog->isVisible()) {
+                shown = true;
+                dialog->reject();
+            }
+        }
+    });
+    poll.start();
+    // A dialog that never loads would keep the test waiting for good.
+    QTimer::singleShot(30000, &poll, [&] {
+        if (!shown)
+            qFatal("the Create RSS Feed dialog never showed");
+    });
+    QTest::mouseClick(page->view()->focusProxy(), Qt::LeftButton, {},
+                      QPoint(centre[0].toInt(), centre[1].toInt()));
+    QTRY_VERIFY_WITH_TIMEOUT(shown, 20000);
 }
 
 void TestApp::startPageReloaded_listsNewRecentFile() {
