@@ -136,6 +136,15 @@ class TestRoundTrip final : public QObject {
         pressKey(view(), Qt::Key_End, Qt::ControlModifier);
     }
 
+    // A real click into a block of the post, scrolled to the middle first.
+    void clickIntoBlock(const QString& selector) {
+        inFrame(view(),
+                u"doc.querySelector('%1').scrollIntoView({block: 'center'});"_s.arg(selector));
+        QTest::qWait(100);
+        clickOn(view(), selector, true);
+        QTRY_VERIFY(view()->surface()->focusedId() == u"richtext_frame"_s);
+    }
+
     // The elements, attributes and texts of HTML as the browser reads it.
     QString structureOf(const QString& html) {
         const QString code = uR"((function (html) {
@@ -462,12 +471,7 @@ private slots:
         if (where == u"end"_s) {
             caretToBodyEnd();
         } else {
-            const QString id = where.section(u' ', 0, 0);
-            inFrame(view(),
-                    u"doc.querySelector('%1').scrollIntoView({block: 'center'});"_s.arg(id));
-            QTest::qWait(100);
-            clickOn(view(), id, true);
-            QTRY_VERIFY(view()->surface()->focusedId() == u"richtext_frame"_s);
+            clickIntoBlock(where.section(u' ', 0, 0));
             pressKey(view(), where.endsWith(u" end"_s) ? Qt::Key_End : Qt::Key_Home);
         }
         for (const QChar c : typed) {
@@ -498,10 +502,7 @@ private slots:
         QList<Post> posts = Posts(2);
         posts[0].description = original;
         open(posts);
-        inFrame(view(), u"doc.querySelector('#p62').scrollIntoView({block: 'center'});"_s);
-        QTest::qWait(100);
-        clickOn(view(), u"#p62"_s, true);
-        QTRY_VERIFY(view()->surface()->focusedId() == u"richtext_frame"_s);
+        clickIntoBlock(u"#p62"_s);
         pressKey(view(), Qt::Key_End);
         for (int i = 0; i < 3; ++i)
             pressKey(view(), Qt::Key_Down, Qt::ShiftModifier);
