@@ -30,42 +30,39 @@ void MediaWorkers::run(std::function<void()> job) {
     m_pool.start(std::move(job));
 }
 
-void MediaWorkers::probeRemote(const QString& url, QObject* context, ProbeDone done) {
-    NetworkLimits limits = m_limits;
-    limits.stop = &m_stop;
+template <typename Result>
+void MediaWorkers::runFor(QObject* context,
+                          std::function<void(bool, const Result&, const QString&)> done,
+                          std::function<bool(Result&, QString*)> work) {
     QPointer<QObject> guard(context);
-    run([this, url, limits, guard, done = std::move(done)] {
-        MediaFacts facts;
+    run([this, guard, done = std::move(done), work = std::move(work)] {
+        Result result;
         QString error;
-        const bool ok = ProbeRemoteMedia(url, facts, &error, limits);
+        const bool ok = work(result, &error);
         // The workers wait for their jobs before they go, so this is still here.
         if (!m_stop) {
             QMetaObject::invokeMethod(
                 this,
-                [guard, done, ok, facts, error] {
+                [guard, done, ok, result, error] {
                     if (guard)
-                        done(ok, facts, error);
+                        done(ok, result, error);
                 },
                 Qt::QueuedConnection);
         }
     });
 }
 
+void MediaWorkers::probeRemote(const QString& url, QObject* context, ProbeDone done) {
+    NetworkLimits limits = m_limits;
+    limits.stop = &m_stop;
+    runFor<MediaFacts>(context, std::move(done), [url, limits](MediaFacts& facts, QString* error) {
+        return ProbeRemoteMedia(url, facts, error, limits);
+    });
+}
+
 void MediaWorkers::probeLocal(const QString& path, QObject* context, ProbeDone done) {
-    QPointer<QObject> guard(context);
-    run([this, path, guard, done = std::move(done)] {
-        MediaFacts facts;
-        QString error;
-        const bool ok = ProbeLocalMedia(path, facts, &error);
-        if (!m_stop) {
-            QMetaObject::invokeMethod(
-                this,
-                [guard, done, ok, facts, error] {
-                    if (guard)
-                        done(ok, facts, error);
-                },
-                Qt::QueuedConnection);
-        }
+    runFor<MediaFacts>(context, std::move(done), [path](MediaFacts& facts, QString* error) {
+        return ProbeLocalMedia(path, facts, error);
     });
 }
 
@@ -73,21 +70,10 @@ void MediaWorkers::fetchBytes(const QString& url, qint64 maxBytes, QObject* cont
                               FetchDone done) {
     NetworkLimits limits = m_limits;
     limits.stop = &m_stop;
-    QPointer<QObject> guard(context);
-    run([this, url, maxBytes, limits, guard, done = std::move(done)] {
-        QByteArray bytes;
-        QString error;
-        const bool ok = FetchUrlBytes(url, maxBytes, bytes, &error, limits);
-        if (!m_stop) {
-            QMetaObject::invokeMethod(
-                this,
-                [guard, done, ok, bytes, error] {
-                    if (guard)
-                        done(ok, bytes, error);
-                },
-                Qt::QueuedConnection);
-        }
-    });
+    runFor<QByteArray>(context, std::move(done),
+                       [url, maxBytes, limits](QByteArray& bytes, QString* error) {
+                           return FetchUrlBytes(url, maxBytes, bytes, error, limits);
+                       });
 }
 
 bool MediaWorkers::stopWorkers(int boundMs) {

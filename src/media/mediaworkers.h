@@ -36,6 +36,11 @@ public:
 
 private:
     void run(std::function<void()> job);
+    // Runs work on a worker; its answer reaches done on the GUI thread while
+    // context lives.
+    template <typename Result>
+    void runFor(QObject* context, std::function<void(bool, const Result&, const QString&)> done,
+                std::function<bool(Result&, QString*)> work);
 
     NetworkLimits m_limits;
     // Read by the requests; declared before the pool, which empties first.
