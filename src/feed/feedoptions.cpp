@@ -22,14 +22,6 @@ const QString kRenewLastBuildDateKey = u"RenewLastBuildDate"_s;
 const QString kRenewPubDateKey = u"RenewPubDateOnEdit"_s;
 const QString kMediaBaseUrlKey = u"MediaBaseUrl"_s;
 
-bool ReadFlag(const QString& value) {
-    return value.trimmed().toInt() != 0;
-}
-
-QString Flag(bool on) {
-    return on ? u"1"_s : u"0"_s;
-}
-
 } // namespace
 
 FeedOptions FeedOptions::Load(const QString& settingsFile, const QString& feedPath) {
@@ -44,11 +36,11 @@ FeedOptions FeedOptions::Load(const QString& settingsFile, const QString& feedPa
             return QString::compare(key, name, Qt::CaseInsensitive) == 0;
         };
         if (is(kWriteGeneratorKey))
-            options.writeGenerator = ReadFlag(value);
+            options.writeGenerator = ProfileFlag(value);
         else if (is(kRenewLastBuildDateKey))
-            options.renewLastBuildDate = ReadFlag(value);
+            options.renewLastBuildDate = ProfileFlag(value);
         else if (is(kRenewPubDateKey))
-            options.renewPubDateOnEdit = ReadFlag(value);
+            options.renewPubDateOnEdit = ProfileFlag(value);
         else if (is(kMediaBaseUrlKey))
             options.mediaBaseUrl = value;
     }
@@ -59,9 +51,9 @@ bool FeedOptions::Store(const QString& settingsFile, const QString& feedPath) co
     if (feedPath.isEmpty())
         return false;
     const QList<QPair<QString, QString>> ours = {
-        {kWriteGeneratorKey, Flag(writeGenerator)},
-        {kRenewLastBuildDateKey, Flag(renewLastBuildDate)},
-        {kRenewPubDateKey, Flag(renewPubDateOnEdit)},
+        {kWriteGeneratorKey, ProfileFlagText(writeGenerator)},
+        {kRenewLastBuildDateKey, ProfileFlagText(renewLastBuildDate)},
+        {kRenewPubDateKey, ProfileFlagText(renewPubDateOnEdit)},
         {kMediaBaseUrlKey, mediaBaseUrl},
     };
     const QString file = CanonicalFeedPath(feedPath);

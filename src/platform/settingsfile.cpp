@@ -446,6 +446,14 @@ bool ReadProfileText(const QString& file, const QString& section, const QString&
     return true;
 }
 
+bool ProfileFlag(const QString& value) {
+    return value.trimmed().toInt() != 0;
+}
+
+QString ProfileFlagText(bool on) {
+    return on ? u"1"_s : u"0"_s;
+}
+
 int ReadProfileNumber(const QString& file, const QString& section, const QString& key,
                       int defaultValue) {
     const Entries found = ReadEntries(file, section, &key);

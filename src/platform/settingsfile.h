@@ -32,6 +32,10 @@ int ReadProfileNumber(const QString& file, const QString& section, const QString
                       int defaultValue);
 // Every key and value of one section, in file order (a repeated key once, first value).
 QList<QPair<QString, QString>> ReadProfileSection(const QString& file, const QString& section);
+// An on/off value of a section read whole: a number other than 0 is on.
+bool ProfileFlag(const QString& value);
+// How an on/off value is written: "1" or "0".
+QString ProfileFlagText(bool on);
 
 // Removes one key; true when the file no longer holds it.
 bool DeleteProfileKey(const QString& file, const QString& section, const QString& key);

@@ -19,14 +19,6 @@ const QString kMediaBaseUrlKey = u"MediaBaseUrl"_s;
 const QString kMediaFolderKey = u"MediaFolder"_s;
 const QString kMediaDestinationKey = u"MediaDestination"_s;
 
-bool ReadFlag(const QString& value) {
-    return value.trimmed().toInt() != 0;
-}
-
-QString Flag(bool on) {
-    return on ? u"1"_s : u"0"_s;
-}
-
 } // namespace
 
 FeedPublishSettings FeedPublishSettings::Load(const QString& settingsFile,
@@ -42,15 +34,15 @@ FeedPublishSettings FeedPublishSettings::Load(const QString& settingsFile,
         if (is(kDestinationKey))
             s.destination = value;
         else if (is(kRequireTlsKey))
-            s.requireTls = ReadFlag(value);
+            s.requireTls = ProfileFlag(value);
         else if (is(kCaFileKey))
             s.caFile = value;
         else if (is(kKeyFileKey))
             s.keyFile = value;
         else if (is(kPublishAfterSaveKey))
-            s.publishAfterSave = ReadFlag(value);
+            s.publishAfterSave = ProfileFlag(value);
         else if (is(kUploadEnclosuresKey))
-            s.uploadEnclosures = ReadFlag(value);
+            s.uploadEnclosures = ProfileFlag(value);
         else if (is(kMediaBaseUrlKey))
             s.mediaBaseUrl = value;
         else if (is(kMediaFolderKey))
@@ -65,11 +57,11 @@ bool FeedPublishSettings::Store(const QString& settingsFile, const QString& feed
     const QList<QPair<QString, QString>> ours = {
         {kFileKey, CanonicalFeedPath(feedPath)},
         {kDestinationKey, destination},
-        {kRequireTlsKey, Flag(requireTls)},
+        {kRequireTlsKey, ProfileFlagText(requireTls)},
         {kCaFileKey, caFile},
         {kKeyFileKey, keyFile},
-        {kPublishAfterSaveKey, Flag(publishAfterSave)},
-        {kUploadEnclosuresKey, Flag(uploadEnclosures)},
+        {kPublishAfterSaveKey, ProfileFlagText(publishAfterSave)},
+        {kUploadEnclosuresKey, ProfileFlagText(uploadEnclosures)},
         {kMediaBaseUrlKey, mediaBaseUrl},
         {kMediaFolderKey, mediaFolder},
         {kMediaDestinationKey, mediaDestination},
