@@ -4,6 +4,7 @@
 #include "feed/postfooter.h"
 #include "feed/rsspost.h"
 #include "platform/feedlock.h"
+#include "platform/uiservices.h"
 
 using namespace Qt::StringLiterals;
 
@@ -93,4 +94,18 @@ int OpenAtTarget(CRSSEditDoc& doc, const QString& path, const QString& target, i
     if (index >= 0)
         doc.NotifyViews(nullptr, HintSelectPost, index);
     return ExitOk;
+}
+
+int EditAtTarget(const QString& path, const QString& target, bool allowChannel,
+                 const std::function<int(CRSSEditDoc& doc, int index)>& edit) {
+    FeedLock lock;
+    if (!LockOrReport(lock, path))
+        return ExitFailed;
+    // Nobody to ask on the command line: a question is answered OK.
+    QuietUiServices ui;
+    CRSSEditDoc doc(&ui);
+    int index = -1;
+    if (const int result = OpenAtTarget(doc, path, target, index, allowChannel); result != ExitOk)
+        return result;
+    return edit(doc, index);
 }

@@ -3,6 +3,8 @@
 // and by the programs it hands commands to.
 #pragma once
 
+#include <functional>
+
 #include "clicommand.h"
 
 #include <QHash>
@@ -35,3 +37,7 @@ bool CheckValuesOrReport(const QString& path, const QStringList& values);
 // allowChannel, "channel" is taken too (index -1). An exit status.
 int OpenAtTarget(CRSSEditDoc& doc, const QString& path, const QString& target, int& index,
                  bool allowChannel = true);
+// Locks the feed, opens it at the given post and lets edit change and save it
+// while the lock is held. An exit status: edit's own once it runs.
+int EditAtTarget(const QString& path, const QString& target, bool allowChannel,
+                 const std::function<int(CRSSEditDoc& doc, int index)>& edit);

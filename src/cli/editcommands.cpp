@@ -113,31 +113,25 @@ int RunFieldCommand(const QString& name, const QStringList& args) {
         return ExitFailed;
     }
     PrepareDescriptionFilter();
-    FeedLock lock;
-    if (!LockOrReport(lock, path))
-        return ExitFailed;
-    QuietUiServices ui;
-    CRSSEditDoc doc(&ui);
-    int index = -1;
-    if (const int result = OpenAtTarget(doc, path, args[1], index); result != ExitOk)
-        return result;
-    bool changed = false;
-    bool done = false;
-    if (append) {
-        done =
-            AppendFieldValue(FieldContext(doc.GetFeed(), index), *field, value, &changed, &error);
-        if (changed)
-            doc.SetModifiedFlag(true);
-    } else {
-        done = doc.ApplyFieldEdits(index, {FieldEdit{args[2], value, {}, {}}}, nullptr, &error);
-        changed = doc.IsModified();
-    }
-    if (!done) {
-        PrintError(path, error);
-        return ExitFailed;
-    }
-    // Nothing to write when the field already held the value.
-    return changed ? SaveOrReport(doc, path) : ExitOk;
+    return EditAtTarget(path, args[1], true, [&](CRSSEditDoc& doc, int index) {
+        bool changed = false;
+        bool done = false;
+        if (append) {
+            done = AppendFieldValue(FieldContext(doc.GetFeed(), index), *field, value, &changed,
+                                    &error);
+            if (changed)
+                doc.SetModifiedFlag(true);
+        } else {
+            done = doc.ApplyFieldEdits(index, {FieldEdit{args[2], value, {}, {}}}, nullptr, &error);
+            changed = doc.IsModified();
+        }
+        if (!done) {
+            PrintError(path, error);
+            return int(ExitFailed);
+        }
+        // Nothing to write when the field already held the value.
+        return changed ? SaveOrReport(doc, path) : int(ExitOk);
+    });
 }
 
 int RunSet(const QStringList& args) {
@@ -153,24 +147,17 @@ int RunDelete(const QStringList& args) {
     if (args.size() != 2)
         return UsageError(name);
     const QString& path = args[0];
-    FeedLock lock;
-    if (!LockOrReport(lock, path))
-        return ExitFailed;
-    // Nobody to ask on the command line: the question is answered OK.
-    QuietUiServices ui;
-    CRSSEditDoc doc(&ui);
-    int index = -1;
-    if (const int result = OpenAtTarget(doc, path, args[1], index, false); result != ExitOk)
-        return result;
-    if (!doc.CanDeletePost()) {
-        PrintError(path, u"the only post of a feed cannot be deleted"_s);
-        return ExitFailed;
-    }
-    if (!doc.OnPostDelete()) {
-        PrintError(path, u"post %1 could not be deleted"_s.arg(index));
-        return ExitFailed;
-    }
-    return SaveOrReport(doc, path);
+    return EditAtTarget(path, args[1], false, [&](CRSSEditDoc& doc, int index) {
+        if (!doc.CanDeletePost()) {
+            PrintError(path, u"the only post of a feed cannot be deleted"_s);
+            return int(ExitFailed);
+        }
+        if (!doc.OnPostDelete()) {
+            PrintError(path, u"post %1 could not be deleted"_s.arg(index));
+            return int(ExitFailed);
+        }
+        return SaveOrReport(doc, path);
+    });
 }
 
 int RunDuplicate(const QStringList& args) {
@@ -179,22 +166,15 @@ int RunDuplicate(const QStringList& args) {
     if (!ParseArgs(args, {}, {u"--delete-original"_s}, parsed) || parsed.positional.size() != 2)
         return UsageError(name);
     const QString path = parsed.positional[0];
-    FeedLock lock;
-    if (!LockOrReport(lock, path))
-        return ExitFailed;
-    QuietUiServices ui;
-    CRSSEditDoc doc(&ui);
-    int index = -1;
-    if (const int result = OpenAtTarget(doc, path, parsed.positional[1], index, false);
-        result != ExitOk)
-        return result;
-    const bool done = parsed.flags.contains(u"--delete-original"_s) ? doc.OnPostDuplicateDelete()
-                                                                    : doc.OnPostDuplicate();
-    if (!done) {
-        PrintError(path, u"post %1 could not be duplicated"_s.arg(index));
-        return ExitFailed;
-    }
-    return SaveOrReport(doc, path);
+    const bool deleteOriginal = parsed.flags.contains(u"--delete-original"_s);
+    return EditAtTarget(path, parsed.positional[1], false, [&](CRSSEditDoc& doc, int index) {
+        const bool done = deleteOriginal ? doc.OnPostDuplicateDelete() : doc.OnPostDuplicate();
+        if (!done) {
+            PrintError(path, u"post %1 could not be duplicated"_s.arg(index));
+            return int(ExitFailed);
+        }
+        return SaveOrReport(doc, path);
+    });
 }
 
 int RunBackupFolder(const QStringList& args) {

@@ -6,8 +6,6 @@
 
 #include "document/rsseditdoc.h"
 #include "media/mediaprobe.h"
-#include "platform/feedlock.h"
-#include "platform/uiservices.h"
 
 using namespace Qt::StringLiterals;
 
@@ -39,15 +37,6 @@ int RunEnclosure(const QStringList& args) {
     if (facts.type.isEmpty())
         facts.type = u"application/octet-stream"_s;
 
-    FeedLock lock;
-    if (!LockOrReport(lock, path))
-        return ExitFailed;
-    QuietUiServices ui;
-    CRSSEditDoc doc(&ui);
-    int index = -1;
-    if (const int result = OpenAtTarget(doc, path, parsed.positional[1], index, false);
-        result != ExitOk)
-        return result;
     QList<FieldEdit> edits = {
         {u"enclosure@url"_s, url, {}, {}},
         {u"enclosure@length"_s, QString::number(facts.length), {}, {}},
@@ -55,11 +44,13 @@ int RunEnclosure(const QStringList& args) {
     };
     if (facts.durationSeconds >= 0)
         edits.append({u"itunes:duration"_s, QString::number(facts.durationSeconds), {}, {}});
-    if (!doc.ApplyFieldEdits(index, edits, nullptr, &error)) {
-        PrintError(path, error);
-        return ExitFailed;
-    }
-    return doc.IsModified() ? SaveOrReport(doc, path) : ExitOk;
+    return EditAtTarget(path, parsed.positional[1], false, [&](CRSSEditDoc& doc, int index) {
+        if (!doc.ApplyFieldEdits(index, edits, nullptr, &error)) {
+            PrintError(path, error);
+            return int(ExitFailed);
+        }
+        return doc.IsModified() ? SaveOrReport(doc, path) : int(ExitOk);
+    });
 }
 
 const CliCommand enclosure(u"enclosure", u"enclosure FILE INDEX URL [--file LOCAL]", RunEnclosure);
