@@ -30,9 +30,12 @@ window.orvanPostFrame = function (frame) {
     // element that looks like one is kept as it is.
     const RUN_ATTR = "data-orvan-run";
     const runToken = Math.random().toString(36).slice(2, 10) || "run";
+    const RUN_SELECTOR = "div[" + RUN_ATTR + "=\"" + runToken + "\"]";
     // Blocks start at this many top-level elements, in runs of RUN_SIZE.
     const RUNS_FROM = 256;
     const RUN_SIZE = 64;
+    // What shows in a post without any text.
+    const SHOWN_WITHOUT_TEXT = "img, hr, table, iframe, video, audio, object, embed";
     // Elements that never sit on a line with text beside them, so a run's
     // edge beside them changes nothing of how the post reads.
     const OWN_LINE = new Set(["p", "h1", "h2", "h3", "h4", "h5", "h6", "pre", "div", "blockquote",
@@ -74,6 +77,13 @@ window.orvanPostFrame = function (frame) {
         }
     }
 
+    // A run's content in its place.
+    function takeApart(run) {
+        const parent = run.parentNode;
+        while (run.firstChild) parent.insertBefore(run.firstChild, run);
+        parent.removeChild(run);
+    }
+
     function runOf(node) {
         for (let n = node; n && n !== body; n = n.parentNode) if (isRun(n)) return n;
         return null;
@@ -86,7 +96,7 @@ window.orvanPostFrame = function (frame) {
         else { r.setStart(container, offset); r.setEnd(run, run.childNodes.length); }
         if (r.toString() !== "") return false;
         const between = r.cloneContents();
-        return !between.querySelector || !between.querySelector("img, hr, table, iframe, video, audio, object, embed, br");
+        return !between.querySelector || !between.querySelector(SHOWN_WITHOUT_TEXT + ", br");
     }
 
     // Takes runs apart, their content staying where it shows; the selection
@@ -104,8 +114,7 @@ window.orvanPostFrame = function (frame) {
                 points = points.map(([c, o]) => (c === run ? [parent, at + o]
                     : c === parent && o > at ? [parent, o + size - 1] : [c, o]));
             }
-            while (run.firstChild) parent.insertBefore(run.firstChild, run);
-            parent.removeChild(run);
+            takeApart(run);
         }
         if (points) {
             const moved = doc.createRange();
@@ -153,7 +162,7 @@ window.orvanPostFrame = function (frame) {
     // finds no place in a run it has not laid out, and would put it between
     // blocks, where typed text goes in backwards.
     function caretToEdge(end, extend) {
-        if (!body.querySelector("div[" + RUN_ATTR + "=\"" + runToken + "\"]")) return false;
+        if (!body.querySelector(RUN_SELECTOR)) return false;
         // Blanks between blocks are no place to type in.
         const walker = doc.createTreeWalker(body, NodeFilter.SHOW_TEXT, {
             acceptNode: (n) => (/\S/.test(n.data) || n.parentElement.closest("pre")
@@ -182,7 +191,7 @@ window.orvanPostFrame = function (frame) {
     // Editing can leave a run inside another element (a split or a list made
     // across runs); those are taken out of a copy.
     function plainHtml(root) {
-        const runs = root.querySelectorAll("div[" + RUN_ATTR + "=\"" + runToken + "\"]");
+        const runs = root.querySelectorAll(RUN_SELECTOR);
         if (!runs.length) return root.innerHTML;
         if (Array.prototype.every.call(runs, (r) => r.parentNode === root)) {
             const parts = [];
@@ -190,10 +199,7 @@ window.orvanPostFrame = function (frame) {
             return parts.join("");
         }
         const copy = root.cloneNode(true);
-        for (const r of copy.querySelectorAll("div[" + RUN_ATTR + "=\"" + runToken + "\"]")) {
-            while (r.firstChild) r.parentNode.insertBefore(r.firstChild, r);
-            r.parentNode.removeChild(r);
-        }
+        for (const r of copy.querySelectorAll(RUN_SELECTOR)) takeApart(r);
         return copy.innerHTML;
     }
 
@@ -230,6 +236,7 @@ window.orvanPostFrame = function (frame) {
         doc,
         body,
         switchOff,
+        SHOWN_WITHOUT_TEXT,
         isRun,
         makeRuns,
         plainHtml,

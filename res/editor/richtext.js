@@ -44,7 +44,7 @@
         const walker = doc.createTreeWalker(body, NodeFilter.SHOW_TEXT);
         for (let n = walker.nextNode(); n; n = walker.nextNode())
             if (n.data.trim() !== "") return false;
-        return !body.querySelector("img, hr, table, iframe, video, audio, object, embed");
+        return !body.querySelector(post.SHOWN_WITHOUT_TEXT);
     }
 
     function state() {
